@@ -1,0 +1,21 @@
+#pragma once
+
+// Which entry names may be created as files: only names that stay inside the output directory.
+
+namespace darvex {
+
+enum class name_rules {
+  portable,  // '/' and '\' are separators, drive prefixes and ".." components are refused
+  windows,   // the portable rules, and none of the names Windows treats as devices or aliases
+};
+
+#ifdef _WIN32
+inline constexpr name_rules HOST_NAME_RULES = name_rules::windows;
+#else
+inline constexpr name_rules HOST_NAME_RULES = name_rules::portable;
+#endif
+
+// Why `name` must not be created, or nullptr when it is safe to create.
+const char* unsafe_name_reason(const char* name, name_rules rules = HOST_NAME_RULES);
+
+}  // namespace darvex

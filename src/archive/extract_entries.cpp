@@ -1,0 +1,113 @@
+// Entry extraction. The index stores no compressed lengths: entry i's compressed bytes (its
+// span) run from its offset to entry i + 1's offset, and the last entry's to index_offset.
+// A span may hold bytes after the entry's zlib stream; inflating stops at the stream's end.
+//
+// Each entry takes one seek, one read of its span, one inflate into a buffer of its recorded
+// size and one write of the bytes that inflate produced. An entry is checked before anything
+// is created for it: its name must stay inside the output directory, and its span and size
+// must fit the fixed buffers.
+
+#include <cerrno>
+
+#include <zlib.h>
+
+#include "archive/archive.hpp"
+#include "archive/entry_name.hpp"
+#include "archive/inflate.hpp"
+#include "platform/platform.hpp"
+
+namespace darvex {
+namespace {
+
+struct entry_view {
+  std::uint32_t position;  // counted from 1, as messages show it
+  const char* name;
+  std::uint64_t start;  // archive offset of the span
+  std::uint64_t end;    // one past the span; may precede start in a damaged index
+  std::uint32_t size;
+};
+
+entry_view view_entry(const run_state& state, std::uint32_t i) {
+  const entry_table& entries = state.entries;
+  const bool last = i + 1 == state.entry_count;
+  return {i + 1, entries.names[i], entries.offsets[i],
+          last ? state.index_offset : entries.offsets[i + 1], entries.sizes[i]};
+}
+
+std::string bytes(std::uint64_t count) { return std::to_string(count) + " bytes"; }
+
+// Why the entry is refused before anything is created for it, or an empty string.
+std::string refusal(const run_state& state, const entry_view& entry) {
+  if (const char* unsafe = unsafe_name_reason(entry.name)) return std::string("unsafe name: ") + unsafe;
+  if (entry.start > state.index_offset) {
+    return "offset " + std::to_string(entry.start) + " lies past the index at " +
+           std::to_string(state.index_offset);
+  }
+  if (entry.end < entry.start) {
+    return "span ends at " + std::to_string(entry.end) + ", before its offset " +
+           std::to_string(entry.start) + " (offsets out of order)";
+  }
+  const std::string limit = " exceeds the " + bytes(ENTRY_BUFFER_SIZE) + " entry buffer";
+  if (entry.end - entry.start > ENTRY_BUFFER_SIZE) return "span of " + bytes(entry.end - entry.start) + limit;
+  if (entry.size > ENTRY_BUFFER_SIZE) return "size of " + bytes(entry.size) + limit;
+  return {};
+}
+
+// Reads the span into `buffer`; a span running past the end of the archive gives what is there.
+stage_result read_span(std::FILE* archive, const entry_view& entry, unsigned char* buffer,
+                       std::size_t& length) {
+  errno = 0;
+  if (!platform::seek_to(archive, entry.start)) return problem{{}, system_reason("cannot seek", errno)};
+  length = std::fread(buffer, 1, static_cast<std::size_t>(entry.end - entry.start), archive);
+  if (std::ferror(archive)) {
+    std::clearerr(archive);
+    return problem{{}, system_reason("cannot read", errno)};
+  }
+  return std::nullopt;
+}
+
+stage_result write_file(const char* name, const unsigned char* data, std::size_t length) {
+  file_stream file = open_file(name, "w+b");
+  if (!file) return problem{{}, system_reason("cannot create", errno)};
+  errno = 0;
+  const bool written = std::fwrite(data, 1, length, file.get()) == length;
+  if (!close_written(file) || !written) return problem{{}, system_reason("cannot write", errno)};
+  return std::nullopt;
+}
+
+// Extracts one entry; the listener hears of it once its span has been read or refused.
+stage_result extract_entry(const run_state& state, const entry_view& entry,
+                           working_buffers& buffers, extraction_listener& listener) {
+  if (std::string refused = refusal(state, entry); !refused.empty()) {
+    listener.entry_read(entry.name);
+    return problem{{}, std::move(refused)};
+  }
+  std::size_t span_length = 0;
+  stage_result unread = read_span(state.archive.get(), entry, buffers.entry_stream.get(), span_length);
+  listener.entry_read(entry.name);
+  if (unread) return unread;
+
+  const inflate_result inflated =
+      inflate_stream(buffers.entry.get(), entry.size, buffers.entry_stream.get(), span_length);
+  if (auto unwritten = write_file(entry.name, buffers.entry.get(), inflated.produced)) return unwritten;
+  if (inflated.status != Z_OK) return problem{{}, describe_inflate_failure(inflated, entry.size)};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::uint32_t extract_entries(const run_state& state, working_buffers& buffers,
+                              extraction_listener& listener) {
+  std::uint32_t failures = 0;
+  for (std::uint32_t i = 0; i < state.entry_count; ++i) {
+    const entry_view entry = view_entry(state, i);
+    if (stage_result failure = extract_entry(state, entry, buffers, listener)) {
+      failure->subject = "entry " + std::to_string(entry.position) + " (" + entry.name + ")";
+      listener.entry_failed(*failure);
+      ++failures;
+    }
+  }
+  return failures;
+}
+
+}  // namespace darvex
