@@ -1,5 +1,7 @@
 // Entry extraction. The index stores no compressed lengths: entry i's compressed bytes (its
 // span) run from its offset to entry i + 1's offset, and the last entry's to index_offset.
+// No entry's data reaches into the compressed index, so a span never runs past index_offset:
+// a next offset beyond it (a damaged record) leaves this entry's span ending at the index.
 // A span may hold bytes after the entry's zlib stream; inflating stops at the stream's end.
 //
 // Each entry takes one seek, one read of its span, one inflate into a buffer of its recorded
@@ -7,6 +9,7 @@
 // is created for it: its name must stay inside the output directory, and its span and size
 // must fit the fixed buffers.
 
+#include <algorithm>
 #include <cerrno>
 
 #include <zlib.h>
@@ -23,15 +26,15 @@ struct entry_view {
   std::uint32_t position;  // counted from 1, as messages show it
   const char* name;
   std::uint64_t start;  // archive offset of the span
-  std::uint64_t end;    // one past the span; may precede start in a damaged index
+  std::uint64_t end;    // one past the span, at most index_offset; precedes start when out of order
   std::uint32_t size;
 };
 
 entry_view view_entry(const run_state& state, std::uint32_t i) {
   const entry_table& entries = state.entries;
   const bool last = i + 1 == state.entry_count;
-  return {i + 1, entries.names[i], entries.offsets[i],
-          last ? state.index_offset : entries.offsets[i + 1], entries.sizes[i]};
+  const std::uint32_t end = last ? state.index_offset : std::min(entries.offsets[i + 1], state.index_offset);
+  return {i + 1, entries.names[i], entries.offsets[i], end, entries.sizes[i]};
 }
 
 std::string bytes(std::uint64_t count) { return std::to_string(count) + " bytes"; }
@@ -47,19 +50,19 @@ std::string refusal(const run_state& state, const entry_view& entry) {
     return "span ends at " + std::to_string(entry.end) + ", before its offset " +
            std::to_string(entry.start) + " (offsets out of order)";
   }
-  const std::string limit = " exceeds the " + bytes(ENTRY_BUFFER_SIZE) + " entry buffer";
+  const std::string limit = " exceeds the " + std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer";
   if (entry.end - entry.start > ENTRY_BUFFER_SIZE) return "span of " + bytes(entry.end - entry.start) + limit;
   if (entry.size > ENTRY_BUFFER_SIZE) return "size of " + bytes(entry.size) + limit;
   return {};
 }
 
-// Reads the span into `buffer`; a span running past the end of the archive gives what is there.
+// Reads the span into `buffer`.
 stage_result read_span(std::FILE* archive, const entry_view& entry, unsigned char* buffer,
                        std::size_t& length) {
   errno = 0;
   if (!platform::seek_to(archive, entry.start)) return problem{{}, system_reason("cannot seek", errno)};
-  length = std::fread(buffer, 1, static_cast<std::size_t>(entry.end - entry.start), archive);
-  if (std::ferror(archive)) {
+  length = static_cast<std::size_t>(entry.end - entry.start);
+  if (std::fread(buffer, 1, length, archive) != length) {
     std::clearerr(archive);
     return problem{{}, system_reason("cannot read", errno)};
   }
