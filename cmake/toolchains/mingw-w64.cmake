@@ -1,0 +1,12 @@
+# What both MinGW-w64 toolchain files share; each sets MINGW_TRIPLET first.
+# The executable is standalone: zlib, libgcc and libstdc++ are linked statically, so it needs
+# only the DLLs every Windows has.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(ZLIB_USE_STATIC_LIBS ON)
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
