@@ -1,5 +1,6 @@
 #include "archive/entry_name.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <string_view>
@@ -31,23 +32,36 @@ std::string_view windows_trimmed(std::string_view component) {
   return component;
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in any directory, in any case, and
-// with any extension: "nul.txt" opens the null device.
+// COM and LPT ports: the prefix and one digit. Windows counts 0-9 and the superscripts one,
+// two and three as digits; those arrive as Latin-1 bytes or, under a UTF-8 code page, as pairs.
+bool is_windows_port(std::string_view base) {
+  static constexpr std::array<std::string_view, 6> superscripts{"\xB9",     "\xB2",     "\xB3",
+                                                                 "\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+  if (base.size() < 4) return false;
+  const std::string_view prefix = base.substr(0, 3);
+  if (!equals_ignoring_case(prefix, "COM") && !equals_ignoring_case(prefix, "LPT")) return false;
+  const std::string_view digit = base.substr(3);
+  if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
+  return std::find(superscripts.begin(), superscripts.end(), digit) != superscripts.end();
+}
+
+// CON, PRN, AUX, NUL, the console's CONIN$ and CONOUT$, and the ports name devices in any
+// directory, in any case and with any extension: "nul.txt" opens the null device.
 bool is_windows_device(std::string_view component) {
-  static constexpr std::array<std::string_view, 4> fixed{"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> fixed{"CON", "PRN",    "AUX",
+                                                         "NUL", "CONIN$", "CONOUT$"};
   const std::string_view base = windows_trimmed(component.substr(0, component.find('.')));
   for (std::string_view device : fixed) {
     if (equals_ignoring_case(base, device)) return true;
   }
-  const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9';
-  return numbered && (equals_ignoring_case(base.substr(0, 3), "COM") ||
-                      equals_ignoring_case(base.substr(0, 3), "LPT"));
+  return is_windows_port(base);
 }
 
 const char* component_reason(std::string_view component, name_rules rules) {
   if (component == "..") return "a \"..\" component leaves the output directory";
   if (rules != name_rules::windows) return nullptr;
-  if (!component.empty() && windows_trimmed(component).empty()) {
+  // "." stays where it is; anything else of dots and spaces may resolve to "..".
+  if (!component.empty() && component != "." && windows_trimmed(component).empty()) {
     return "a component of only dots and spaces names a directory on Windows";
   }
   if (is_windows_device(component)) return "names a Windows device";
