@@ -1,0 +1,42 @@
+# Chooses the inflater: libdeflate for streams that inflate cleanly, with zlib's uncompress as
+# the reference for every other outcome; or zlib alone. libdeflate is used when
+# DARVEX_FAST_INFLATE is ON and a libdeflate that links for the target is found (Debian ships
+# no CMake config for it, so it is looked for by header and library; a cross-build finds none
+# unless its sysroot has one). Defines DARVEX_FAST_INFLATE_FOUND and, when found, the
+# darvex::libdeflate target.
+
+option(DARVEX_FAST_INFLATE "Inflate with libdeflate where it gives zlib's result" ON)
+set(DARVEX_FAST_INFLATE_FOUND FALSE)
+
+if(DARVEX_FAST_INFLATE)
+  find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
+  find_library(LIBDEFLATE_LIBRARY NAMES deflate libdeflate)
+  if(LIBDEFLATE_INCLUDE_DIR AND LIBDEFLATE_LIBRARY)
+    # A host library found by a cross-build would not link for the target: try it first.
+    include(CheckCXXSourceCompiles)
+    include(CMakePushCheckState)
+    cmake_push_check_state(RESET)
+    set(CMAKE_REQUIRED_INCLUDES ${LIBDEFLATE_INCLUDE_DIR})
+    set(CMAKE_REQUIRED_LIBRARIES ${LIBDEFLATE_LIBRARY})
+    set(CMAKE_REQUIRED_QUIET ON)
+    check_cxx_source_compiles([[
+      #include <libdeflate.h>
+      int main() { libdeflate_free_decompressor(libdeflate_alloc_decompressor()); }
+    ]] DARVEX_LIBDEFLATE_LINKS)
+    cmake_pop_check_state()
+    if(DARVEX_LIBDEFLATE_LINKS)
+      set(DARVEX_FAST_INFLATE_FOUND TRUE)
+      add_library(darvex::libdeflate UNKNOWN IMPORTED)
+      set_target_properties(darvex::libdeflate PROPERTIES
+        IMPORTED_LOCATION ${LIBDEFLATE_LIBRARY}
+        INTERFACE_INCLUDE_DIRECTORIES ${LIBDEFLATE_INCLUDE_DIR})
+    endif()
+  endif()
+  if(DARVEX_FAST_INFLATE_FOUND)
+    message(STATUS "DarvEx inflater: libdeflate (${LIBDEFLATE_LIBRARY}), zlib as the reference")
+  else()
+    message(STATUS "DarvEx inflater: zlib only (no usable libdeflate; on Debian: apt-get install libdeflate-dev)")
+  endif()
+else()
+  message(STATUS "DarvEx inflater: zlib only (DARVEX_FAST_INFLATE is OFF)")
+endif()
