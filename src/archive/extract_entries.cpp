@@ -4,10 +4,10 @@
 // a next offset beyond it (a damaged record) leaves this entry's span ending at the index.
 // A span may hold bytes after the entry's zlib stream; inflating stops at the stream's end.
 //
-// Each entry takes one seek, one read of its span, one inflate into a buffer of its recorded
-// size and one write of the bytes that inflate produced. An entry is checked before anything
-// is created for it: its name must stay inside the output directory, and its span and size
-// must fit the fixed buffers.
+// Each entry takes a seek (none when its span starts where the previous one ended), one read of
+// its span, one inflate into a buffer of its recorded size and one write of the bytes that
+// inflate produced. An entry is checked before anything is created for it: its name must stay
+// inside the output directory, and its span and size must fit the fixed buffers.
 
 #include <algorithm>
 #include <cerrno>
@@ -56,22 +56,40 @@ std::string refusal(const run_state& state, const entry_view& entry) {
   return {};
 }
 
+// The archive stream and where it stands, when known. Spans usually follow one another, and a
+// seek costs a system call even when it does not move, so reads that continue skip it.
+// No span starts at UNKNOWN_POSITION: offsets are 32-bit.
+constexpr std::uint64_t UNKNOWN_POSITION = UINT64_MAX;
+
+struct archive_cursor {
+  std::FILE* stream;
+  std::uint64_t position = UNKNOWN_POSITION;
+};
+
 // Reads the span into `buffer`.
-stage_result read_span(std::FILE* archive, const entry_view& entry, unsigned char* buffer,
+stage_result read_span(archive_cursor& archive, const entry_view& entry, unsigned char* buffer,
                        std::size_t& length) {
   errno = 0;
-  if (!platform::seek_to(archive, entry.start)) return problem{{}, system_reason("cannot seek", errno)};
+  if (archive.position != entry.start) {
+    archive.position = UNKNOWN_POSITION;
+    if (!platform::seek_to(archive.stream, entry.start)) return problem{{}, system_reason("cannot seek", errno)};
+  }
   length = static_cast<std::size_t>(entry.end - entry.start);
-  if (std::fread(buffer, 1, length, archive) != length) {
-    std::clearerr(archive);
+  if (std::fread(buffer, 1, length, archive.stream) != length) {
+    std::clearerr(archive.stream);
+    archive.position = UNKNOWN_POSITION;
     return problem{{}, system_reason("cannot read", errno)};
   }
+  archive.position = entry.start + length;
   return std::nullopt;
 }
 
 stage_result write_file(const char* name, const unsigned char* data, std::size_t length) {
   file_stream file = open_file(name, "w+b");
   if (!file) return problem{{}, system_reason("cannot create", errno)};
+  // Unbuffered: the bytes go out in one write straight from `data`, and the runtime neither
+  // allocates a buffer for the file nor asks the system for its block size.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
   errno = 0;
   const bool written = std::fwrite(data, 1, length, file.get()) == length;
   if (!close_written(file) || !written) return problem{{}, system_reason("cannot write", errno)};
@@ -79,14 +97,14 @@ stage_result write_file(const char* name, const unsigned char* data, std::size_t
 }
 
 // Extracts one entry; the listener hears of it once its span has been read or refused.
-stage_result extract_entry(const run_state& state, const entry_view& entry,
+stage_result extract_entry(const run_state& state, archive_cursor& archive, const entry_view& entry,
                            working_buffers& buffers, extraction_listener& listener) {
   if (std::string refused = refusal(state, entry); !refused.empty()) {
     listener.entry_read(entry.name);
     return problem{{}, std::move(refused)};
   }
   std::size_t span_length = 0;
-  stage_result unread = read_span(state.archive.get(), entry, buffers.entry_stream.get(), span_length);
+  stage_result unread = read_span(archive, entry, buffers.entry_stream.get(), span_length);
   listener.entry_read(entry.name);
   if (unread) return unread;
 
@@ -102,9 +120,10 @@ stage_result extract_entry(const run_state& state, const entry_view& entry,
 std::uint32_t extract_entries(const run_state& state, working_buffers& buffers,
                               extraction_listener& listener) {
   std::uint32_t failures = 0;
+  archive_cursor archive{state.archive.get()};
   for (std::uint32_t i = 0; i < state.entry_count; ++i) {
     const entry_view entry = view_entry(state, i);
-    if (stage_result failure = extract_entry(state, entry, buffers, listener)) {
+    if (stage_result failure = extract_entry(state, archive, entry, buffers, listener)) {
       failure->subject = "entry " + std::to_string(entry.position) + " (" + entry.name + ")";
       listener.entry_failed(*failure);
       ++failures;
