@@ -26,10 +26,17 @@ namespace darvex {
 namespace {
 
 constexpr std::uint64_t ENTRY_COUNT_FIELD = 6;
-constexpr long COUNT_TO_RECORDS = 16;
-constexpr long RECORD_TRAILER = 17;
+constexpr std::size_t COUNT_TO_RECORDS = 16;
+constexpr std::size_t RECORD_TRAILER = 17;
 
-bool skip(std::FILE* stream, long bytes) { return std::fseek(stream, bytes, SEEK_CUR) == 0; }
+// Skips by reading: a seek costs a system call even inside the stream's buffer, and this runs
+// once per record. Past the end it reads nothing, and later reads give EOF, as after a seek.
+template <std::size_t BYTES>
+bool skip(std::FILE* stream) {
+  char skipped[BYTES];
+  std::fread(skipped, 1, BYTES, stream);
+  return !std::ferror(stream);
+}
 
 bool read_record(std::FILE* table, entry_table& entries, std::uint32_t slot) {
   const int length = static_cast<unsigned char>(std::fgetc(table));
@@ -38,7 +45,7 @@ bool read_record(std::FILE* table, entry_table& entries, std::uint32_t slot) {
   name[length] = '\0';
   entries.offsets[slot] = read_be32(table);
   entries.sizes[slot] = read_be32(table);
-  return skip(table, RECORD_TRAILER);
+  return skip<RECORD_TRAILER>(table);
 }
 
 }  // namespace
@@ -53,7 +60,7 @@ stage_result read_entry_table(run_state& state) {
                    "index lists " + std::to_string(count) + " entries, more than the " +
                        std::to_string(MAX_ENTRIES) + " the entry table holds"};
   }
-  if (!skip(table, COUNT_TO_RECORDS)) return unreadable;
+  if (!skip<COUNT_TO_RECORDS>(table)) return unreadable;
   for (std::uint32_t slot = 0; slot < count; ++slot) {
     if (!read_record(table, state.entries, slot)) return unreadable;
   }
