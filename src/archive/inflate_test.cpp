@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/inflate.hpp"
+#include "archive_writer.hpp"
+
+namespace darvex {
+namespace {
+
+using testing::zlib_compress;
+
+struct outcome {
+  int status;
+  std::string bytes;  // the bytes produced
+};
+
+using inflater = inflate_result (*)(unsigned char*, std::size_t, const unsigned char*, std::size_t);
+
+// Inflates into a buffer first filled with a marker, so that stale bytes would show.
+outcome inflate_with(inflater inflate, const std::string& stream, std::size_t room) {
+  std::vector<unsigned char> destination(room + 1, 0xA5);
+  const auto* source = reinterpret_cast<const unsigned char*>(stream.data());
+  const inflate_result result = inflate(destination.data(), room, source, stream.size());
+  EXPECT_LE(result.produced, room);
+  return {result.status, std::string(destination.begin(), destination.begin() + result.produced)};
+}
+
+// The inflater the reader uses gives zlib's status and zlib's bytes, and returns them.
+outcome expect_zlib_result(const std::string& stream, std::size_t room) {
+  const outcome reference = inflate_with(inflate_with_zlib, stream, room);
+  const outcome used = inflate_with(inflate_stream, stream, room);
+  EXPECT_EQ(used.status, reference.status);
+  EXPECT_EQ(used.bytes.size(), reference.bytes.size());
+  EXPECT_TRUE(used.bytes == reference.bytes);
+  return used;
+}
+
+const std::string TEXT = testing::text_like(100000, 1);
+const std::string BINARY = testing::binary_like(50000, 2);
+const std::string NOISE = testing::incompressible(70000, 3);  // stored blocks
+const std::string TEXT_STREAM = zlib_compress(TEXT);
+
+std::string with_byte(std::string stream, std::size_t at, char value) {
+  stream[at] = value;
+  return stream;
+}
+std::string flipped(std::string stream, std::size_t at) {
+  stream[at] = static_cast<char>(stream[at] ^ 0x10);
+  return stream;
+}
+std::string cut(const std::string& stream, std::size_t length) { return stream.substr(0, length); }
+
+struct inflate_case {
+  const char* what;
+  std::string stream;
+  std::size_t room;
+  int status;              // zlib's status for it
+  std::size_t produced;    // how many bytes zlib gives, or SOME for "fewer than the data"
+};
+
+constexpr std::size_t SOME = static_cast<std::size_t>(-1);
+
+std::vector<inflate_case> inflate_cases() {
+  const std::size_t n = TEXT.size();
+  const std::string& s = TEXT_STREAM;
+  return {
+      {"text into its exact size", s, n, Z_OK, n},
+      {"binary into its exact size", zlib_compress(BINARY), BINARY.size(), Z_OK, BINARY.size()},
+      {"stored blocks into their exact size", zlib_compress(NOISE), NOISE.size(), Z_OK, NOISE.size()},
+      {"short: room to spare", s, n + 4096, Z_OK, n},
+      {"empty data into no room", zlib_compress(""), 0, Z_OK, 0},
+      {"empty data into some room", zlib_compress(""), 64, Z_OK, 0},
+      {"over-long by one byte", s, n - 1, Z_BUF_ERROR, n - 1},
+      {"over-long by far", s, 10, Z_BUF_ERROR, 10},
+      // zlib's uncompress reports these two oddly, and the fast path must not tidy them up.
+      {"over-long into no room", s, 0, Z_DATA_ERROR, 0},
+      {"trailing garbage", s + "trailing bytes", n, Z_OK, n},
+      {"trailing second stream", s + zlib_compress(BINARY), n, Z_OK, n},
+      {"trailing bytes and room to spare", s + std::string(100, '\0'), n + 100, Z_OK, n},
+      {"trailing bytes, over-long", s + "x", n / 2, Z_BUF_ERROR, n / 2},
+      {"no bytes at all", "", 100, Z_DATA_ERROR, 0},
+      {"header only", cut(s, 2), n, Z_DATA_ERROR, 0},
+      {"truncated halfway", cut(s, s.size() / 2), n, Z_DATA_ERROR, SOME},
+      {"truncated before the checksum, room filled", cut(s, s.size() - 4), n, Z_BUF_ERROR, n},
+      {"truncated before the checksum", cut(s, s.size() - 4), n + 1, Z_DATA_ERROR, n},
+      {"truncated by one byte", cut(s, s.size() - 1), n + 1, Z_DATA_ERROR, n},
+      {"truncated and over-long", cut(s, s.size() / 2), 100, Z_BUF_ERROR, 100},
+      {"not deflate (method 9)", with_byte(s, 0, 0x79), n, Z_DATA_ERROR, 0},
+      {"bad header check", flipped(s, 1), n, Z_DATA_ERROR, 0},
+      {"preset dictionary asked", with_byte(with_byte(s, 0, 0x78), 1, static_cast<char>(0xBB)), n,
+       Z_DATA_ERROR, 0},
+      {"wrong checksum", flipped(s, s.size() - 1), n, Z_DATA_ERROR, n},
+      {"damaged block header", with_byte(s, 2, static_cast<char>(0xFF)), n, Z_DATA_ERROR, 0},
+      {"damaged stored length", flipped(zlib_compress(NOISE), 5), NOISE.size(), Z_DATA_ERROR, 0},
+      {"damaged stored data", flipped(zlib_compress(NOISE), 5000), NOISE.size(), Z_DATA_ERROR,
+       NOISE.size()},
+  };
+}
+
+TEST(Inflate, GivesZlibsStatusAndBytesForCleanShortOverLongDamagedAndTrailingStreams) {
+  for (const inflate_case& c : inflate_cases()) {
+    SCOPED_TRACE(c.what);
+    const outcome result = expect_zlib_result(c.stream, c.room);
+    EXPECT_EQ(result.status, c.status);
+    if (c.produced == SOME) {
+      EXPECT_GT(result.bytes.size(), 0u);
+      EXPECT_LT(result.bytes.size(), TEXT.size());
+    } else {
+      EXPECT_EQ(result.bytes.size(), c.produced);
+    }
+    if (c.status == Z_OK && c.produced == TEXT.size()) {
+      EXPECT_TRUE(result.bytes == TEXT);
+    }
+  }
+}
+
+// Every single-bit damage and every truncation of a small stream, so that no damage the
+// fast path accepts escapes zlib's verdict.
+TEST(Inflate, GivesZlibsResultForEveryBitFlipAndEveryTruncation) {
+  const std::string data = testing::text_like(1500, 4) + testing::binary_like(1500, 5);
+  const std::string stream = zlib_compress(data);
+  for (std::size_t at = 0; at < stream.size(); ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      SCOPED_TRACE("bit " + std::to_string(bit) + " of byte " + std::to_string(at));
+      std::string damaged = stream;
+      damaged[at] = static_cast<char>(damaged[at] ^ (1 << bit));
+      expect_zlib_result(damaged, data.size());
+    }
+    SCOPED_TRACE("cut to " + std::to_string(at) + " bytes");
+    expect_zlib_result(cut(stream, at), data.size());
+  }
+}
+
+TEST(Inflate, DescribesEachFailure) {
+  EXPECT_EQ(describe_inflate_failure({Z_BUF_ERROR, 10}, 10), "stream inflates to more than 10 bytes; cut there");
+  EXPECT_EQ(describe_inflate_failure({Z_DATA_ERROR, 7}, 10), "damaged or truncated zlib stream; 7 bytes kept");
+  EXPECT_EQ(describe_inflate_failure({Z_MEM_ERROR, 0}, 10), "out of memory while inflating");
+}
+
+}  // namespace
+}  // namespace darvex
