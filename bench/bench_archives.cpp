@@ -1,0 +1,120 @@
+#include "bench_archives.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "archive/archive.hpp"
+
+namespace darvex::bench {
+namespace {
+
+constexpr std::size_t LARGEST_ENTRY = 12 * 1024 * 1024;
+constexpr std::size_t ARCHIVE_A_ENTRIES = 500;
+constexpr std::size_t ARCHIVE_A_BYTES = 200 * 1024 * 1024;
+constexpr std::size_t ARCHIVE_B_ENTRIES = MAX_ENTRIES;
+
+enum class content_kind { text, binary, incompressible };
+
+struct kind_style {
+  const char* extension;
+  std::string (*make)(std::size_t, std::uint32_t);
+};
+
+kind_style style_of(content_kind kind) {
+  switch (kind) {
+    case content_kind::text: return {".xml", testing::text_like};
+    case content_kind::binary: return {".mesh", testing::binary_like};
+    case content_kind::incompressible: return {".png", testing::incompressible};
+  }
+  return {".bin", testing::incompressible};
+}
+
+// Sizes spread over orders of magnitude, most small and a few large, like game data: 4 bytes
+// times (LARGEST / 4) to a power skewed towards 0, scaled so that they add up to the target.
+// Entry 0 is the largest the tool allows.
+std::vector<std::size_t> entry_sizes(std::mt19937& random) {
+  std::vector<double> drawn(ARCHIVE_A_ENTRIES, 0.0);
+  double total = 0;
+  for (double& size : drawn) {
+    const double u = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+    total += size = 4.0 * std::pow(LARGEST_ENTRY / 4.0, std::pow(u, 2.1));
+  }
+  const double scale = static_cast<double>(ARCHIVE_A_BYTES - LARGEST_ENTRY) / (total - drawn[0]);
+  std::vector<std::size_t> sizes{LARGEST_ENTRY};
+  for (std::size_t i = 1; i < drawn.size(); ++i) {
+    sizes.push_back(std::clamp<std::size_t>(static_cast<std::size_t>(drawn[i] * scale), 1, LARGEST_ENTRY));
+  }
+  return sizes;
+}
+
+// Text (markup, scripts) and structured binary (tables, meshes) 40% each, already-compressed
+// media 20%, by count.
+content_kind entry_kind(std::mt19937& random) {
+  const unsigned roll = random() % 10;
+  return roll < 4 ? content_kind::text : roll < 8 ? content_kind::binary : content_kind::incompressible;
+}
+
+void add_entry(bench_archive& made, std::string name, std::string data) {
+  made.archive.entries.push_back(testing::entry(std::move(name), data));
+  made.contents.push_back(std::move(data));
+}
+
+void finish(bench_archive& made) {
+  made.compressed_index = testing::zlib_compress(made.archive.inflated_index());
+  made.archive.index_stream = made.compressed_index;
+  made.table = made.archive.inflated_index();
+  made.table.resize(INDEX_BUFFER_SIZE, '\0');
+}
+
+std::string numbered(const char* stem, std::size_t i, const char* extension) {
+  return stem + std::to_string(10000 + i).substr(1) + extension;
+}
+
+}  // namespace
+
+std::vector<span> bench_archive::spans() const {
+  std::vector<span> all;
+  for (const testing::test_entry& e : archive.entries) all.push_back({e.stream, e.size});
+  all.push_back({compressed_index, INDEX_BUFFER_SIZE});
+  return all;
+}
+
+std::vector<output_file> bench_archive::outputs() const {
+  std::vector<output_file> all;
+  for (std::size_t i = 0; i < contents.size(); ++i) all.push_back({archive.entries[i].name, contents[i]});
+  all.push_back({"table.bin", table});
+  return all;
+}
+
+std::uint64_t bench_archive::output_bytes() const {
+  std::uint64_t total = 0;
+  for (const output_file& file : outputs()) total += file.bytes.size();
+  return total;
+}
+
+std::string bench_archive::output_dir() const { return file_name.substr(0, file_name.size() - 4); }
+
+bench_archive make_archive_a() {
+  bench_archive made{"A.dat", {}, {}, {}, {}};
+  std::mt19937 random(20261208);
+  const std::vector<std::size_t> sizes = entry_sizes(random);
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const kind_style style = style_of(entry_kind(random));
+    add_entry(made, numbered("asset_", i, style.extension), style.make(sizes[i], static_cast<std::uint32_t>(i)));
+  }
+  finish(made);
+  return made;
+}
+
+bench_archive make_archive_b() {
+  bench_archive made{"B.dat", {}, {}, {}, {}};
+  std::mt19937 random(3500);
+  for (std::size_t i = 0; i < ARCHIVE_B_ENTRIES; ++i) {
+    add_entry(made, numbered("tiny_", i, ".txt"), testing::text_like(1 + random() % 64, static_cast<std::uint32_t>(i)));
+  }
+  finish(made);
+  return made;
+}
+
+}  // namespace darvex::bench
