@@ -52,7 +52,7 @@ bool read_record(std::FILE* table, entry_table& entries, std::uint32_t slot) {
 
 stage_result read_entry_table(run_state& state) {
   std::FILE* table = state.table.get();
-  const problem unreadable{quoted("table.bin"), "cannot seek"};
+  const problem unreadable{quoted("table.bin"), "cannot read"};
   if (!platform::seek_to(table, ENTRY_COUNT_FIELD)) return unreadable;
   const std::uint32_t count = read_be32(table);
   if (count > MAX_ENTRIES) {
