@@ -38,6 +38,13 @@ stage_result open_archive(run_state& state) {
   return std::nullopt;
 }
 
+// Fixed in size and never cleared, the working buffers last as long as the process: a host
+// that runs several extractions in one process (the fuzzer) allocates them once.
+working_buffers& process_buffers() {
+  static working_buffers buffers;
+  return buffers;
+}
+
 exit_status stop(const problem& failure) {
   report(failure);
   return exit_status::stopped;
@@ -50,7 +57,7 @@ exit_status extract_archive(const char* archive_path) {
   if (auto failure = open_archive(*state)) return stop(*failure);
   if (auto failure = enter_output_dir(*state)) return stop(*failure);
 
-  working_buffers buffers;
+  working_buffers& buffers = process_buffers();
   if (auto failure = load_index(*state, buffers)) return stop(*failure);
   if (auto failure = read_entry_table(*state)) return stop(*failure);
   std::fputs("\n", stdout);
