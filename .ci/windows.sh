@@ -39,6 +39,7 @@ cmake --build --preset default
 # connection ("recvmsg: Connection reset by peer").
 export WINEPREFIX="$PWD/build-windows-x86_64/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WINESERVER="$(dirname "$WINE")/wineserver"
+mkdir -p "$WINEPREFIX"
 "$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -p
 "$WINE" wineboot --init >/dev/null 2>&1

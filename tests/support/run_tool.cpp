@@ -41,15 +41,7 @@ std::string without_carriage_returns(std::string text) {
   _exit(127);
 }
 
-}  // namespace
-
-tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args) {
-  const std::string launcher = environment("DARVEX_LAUNCHER", "");
-  std::vector<std::string> command;
-  if (!launcher.empty()) command.push_back(launcher);
-  command.push_back(environment("DARVEX_TOOL", DARVEX_TOOL_PATH));
-  command.insert(command.end(), args.begin(), args.end());
-
+tool_result run_once(const std::filesystem::path& working_dir, const std::vector<std::string>& command) {
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
@@ -63,10 +55,33 @@ tool_result run_tool(const std::filesystem::path& working_dir, const std::vector
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
   result.out = read_file(out_path);
   result.err = read_file(err_path);
-  if (!launcher.empty()) {
-    result.out = without_carriage_returns(result.out);
-    result.err = without_carriage_returns(result.err);
+  return result;
+}
+
+// The tool never fails silently: a failing run always leaves a line on stderr or progress on
+// stdout. A launcher (Wine) that now and then fails to start it leaves neither.
+bool launcher_failed(const tool_result& result) {
+  return result.status != 0 && result.out.empty() && result.err.empty();
+}
+
+constexpr int LAUNCH_ATTEMPTS = 3;
+
+}  // namespace
+
+tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args) {
+  const std::string launcher = environment("DARVEX_LAUNCHER", "");
+  std::vector<std::string> command;
+  if (!launcher.empty()) command.push_back(launcher);
+  command.push_back(environment("DARVEX_TOOL", DARVEX_TOOL_PATH));
+  command.insert(command.end(), args.begin(), args.end());
+  if (launcher.empty()) return run_once(working_dir, command);
+
+  tool_result result = run_once(working_dir, command);
+  for (int attempt = 1; attempt < LAUNCH_ATTEMPTS && launcher_failed(result); ++attempt) {
+    result = run_once(working_dir, command);
   }
+  result.out = without_carriage_returns(result.out);
+  result.err = without_carriage_returns(result.err);
   return result;
 }
 

@@ -2,7 +2,8 @@
 
 // Runs the built DarvEx executable as a user would, in a given working directory.
 // The executable is $DARVEX_TOOL (or the one this build made); $DARVEX_LAUNCHER, when set,
-// runs it (for instance under Wine), and console text then has its "\r\n" turned into "\n".
+// runs it (for instance under Wine), and console text then has its "\r\n" turned into "\n";
+// a launch that fails without a word from the tool is then tried again.
 
 #include <filesystem>
 #include <string>
