@@ -20,6 +20,7 @@ inline constexpr std::size_t MAX_ENTRIES = 3500;
 inline constexpr std::size_t NAME_SLOT_SIZE = 256;
 inline constexpr std::size_t INDEX_BUFFER_SIZE = 524288;    // 0x80000
 inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB
+inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, on disk
 
 // Reads four single bytes, most significant first. A read at end of file contributes 0xFF.
 std::uint32_t read_be32(std::FILE* stream);
@@ -50,6 +51,11 @@ struct problem {
 
 // Empty when the stage did its work.
 using stage_result = std::optional<problem>;
+
+// A problem with the archive itself, named by its path.
+inline problem archive_problem(const run_state& state, std::string reason) {
+  return {quoted(state.archive_path), std::move(reason)};
+}
 
 // The four fixed working buffers, allocated once per run and never cleared. Their pages stay
 // untouched until a stage writes to them, so a run pays only for what its entries use.

@@ -24,12 +24,6 @@ namespace darvex {
 namespace {
 
 constexpr std::uint64_t INDEX_OFFSET_FIELD = 8;
-constexpr const char* TABLE_NAME = "table.bin";
-
-problem archive_problem(const run_state& state, std::string reason) {
-  return {quoted(state.archive_path), std::move(reason)};
-}
-
 problem table_problem(const char* action, int err) {
   return {quoted(TABLE_NAME), system_reason(action, err)};
 }

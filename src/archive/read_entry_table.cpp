@@ -52,13 +52,12 @@ bool read_record(std::FILE* table, entry_table& entries, std::uint32_t slot) {
 
 stage_result read_entry_table(run_state& state) {
   std::FILE* table = state.table.get();
-  const problem unreadable{quoted("table.bin"), "cannot read"};
+  const problem unreadable{quoted(TABLE_NAME), "cannot read"};
   if (!platform::seek_to(table, ENTRY_COUNT_FIELD)) return unreadable;
   const std::uint32_t count = read_be32(table);
   if (count > MAX_ENTRIES) {
-    return problem{quoted(state.archive_path),
-                   "index lists " + std::to_string(count) + " entries, more than the " +
-                       std::to_string(MAX_ENTRIES) + " the entry table holds"};
+    return archive_problem(state, "index lists " + std::to_string(count) + " entries, more than the " +
+                                      std::to_string(MAX_ENTRIES) + " the entry table holds");
   }
   if (!skip<COUNT_TO_RECORDS>(table)) return unreadable;
   for (std::uint32_t slot = 0; slot < count; ++slot) {

@@ -28,12 +28,12 @@ class console_progress final : public extraction_listener {
 // Opened read-only: nothing writes through it, and read-only archives must extract.
 stage_result open_archive(run_state& state) {
   state.archive = open_file(state.archive_path.c_str(), "rb");
-  if (!state.archive) return problem{quoted(state.archive_path), system_reason("cannot open", errno)};
+  if (!state.archive) return archive_problem(state, system_reason("cannot open", errno));
   // A directory opens as a stream on some systems; its first read fails.
   errno = 0;
   std::fgetc(state.archive.get());
   if (std::ferror(state.archive.get())) {
-    return problem{quoted(state.archive_path), system_reason("cannot read", errno)};
+    return archive_problem(state, system_reason("cannot read", errno));
   }
   return std::nullopt;
 }

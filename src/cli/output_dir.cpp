@@ -29,8 +29,8 @@ std::optional<std::string> derive_output_dir(std::string_view archive_path) {
 stage_result enter_output_dir(run_state& state) {
   std::optional<std::string> dir = derive_output_dir(state.archive_path);
   if (!dir) {
-    return problem{quoted(state.archive_path),
-                   "no output directory: the name less its last four characters names none"};
+    return archive_problem(state,
+                           "no output directory: the name less its last four characters names none");
   }
   state.output_dir = std::move(*dir);
   const char* path = state.output_dir.c_str();
