@@ -110,16 +110,6 @@ TEST_F(Cli, OutputDirectoryIsTheArgumentLessItsLastFourBytes) {
   }
 }
 
-TEST_F(Cli, FurtherArgumentsAreIgnored) {
-  test_archive archive;
-  archive.entries = {entry("x.txt", "x")};
-  archive.write_to((dir_ / "file.dat").string());
-  const tool_result result = run({"file.dat", "other.dat", "--help"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, progress("file", {"x.txt"}));
-  EXPECT_FALSE(exists("other"));
-}
-
 TEST_F(Cli, ASecondRunReusesTheDirectoryAndReplacesItsFiles) {
   fs::create_directory(dir_ / "file");
   write_file(dir_ / "file/table.bin", std::string(INDEX_BUFFER_SIZE * 2, 'T'));

@@ -2,7 +2,8 @@
 # The executable is standalone: zlib, libgcc and libstdc++ are linked statically, so it needs
 # only the DLLs every Windows has.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++)
+# The posix thread model: std::thread and its kin need it; winpthreads is linked in statically.
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -1,29 +1,102 @@
 #pragma once
 
-// The archive reader: the big-endian helper, the entry table, the run state the stages share,
-// and the three stages of a run: load_index, read_entry_table and extract_entries.
-// The reader never prints and never exits; each stage returns what went wrong, if anything,
-// and the front end decides what the user sees.
+// The archive reader: the archive file read by position, the index parsed from memory into the
+// entry table, and the plan of entries that extraction, listing and testing share.
+// The reader never prints and never exits: each step returns what went wrong, if anything, as
+// a problem with a kind, and the front end decides what the user sees.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "archive/file_stream.hpp"
+#include "archive/inflate.hpp"
+#include "platform/platform.hpp"
 
 namespace darvex {
 
 inline constexpr std::size_t MAX_ENTRIES = 3500;
 inline constexpr std::size_t NAME_SLOT_SIZE = 256;
 inline constexpr std::size_t INDEX_BUFFER_SIZE = 524288;    // 0x80000
-inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB
-inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, on disk
+inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB: the largest span or size
+inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, as extraction leaves it
 
-// Reads four single bytes, most significant first. A read at end of file contributes 0xFF.
-std::uint32_t read_be32(std::FILE* stream);
+enum class problem_kind {
+  archive,        // the archive cannot be opened or read as one
+  index,          // the index cannot be loaded or does not fit the entry table
+  refused_entry,  // an entry's name, span or size is not safe to extract
+  damaged_entry,  // an entry's data cannot be read or does not inflate cleanly
+  write,          // a directory or file cannot be created or written
+};
+
+// Something that stopped a run or an entry: what it concerns and why.
+struct problem {
+  problem_kind kind;
+  std::string subject;  // a quoted path; empty for an entry's problem, which its entry names
+  std::string reason;
+  int err = 0;  // the system's error number, when a system call failed
+};
+
+// Empty when the step did its work.
+using stage_result = std::optional<problem>;
+
+// A path as messages show it: in double quotes.
+std::string quoted(const std::string& path);
+
+// Bytes in memory read one at a time, as from a stream: a read past the end gives 0xFF.
+class byte_cursor {
+ public:
+  byte_cursor(const unsigned char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+  unsigned char next() { return at_ < size_ ? bytes_[at_++] : (at_++, 0xFF); }
+  void skip(std::size_t count) { at_ += count; }
+  void seek(std::size_t at) { at_ = at; }
+
+ private:
+  const unsigned char* bytes_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+// Reads four single bytes, most significant first; each past the end contributes 0xFF.
+std::uint32_t read_be32(byte_cursor& bytes);
+
+// The archive, open for reading by position: any thread may read any span at any time.
+class archive_file {
+ public:
+  // Opens the archive at `path` (command-line text) for reading.
+  [[nodiscard]] stage_result open(const std::string& path);
+
+  const std::string& path() const { return path_; }
+  std::uint64_t size() const { return size_; }
+
+  // Reads exactly `length` bytes at `offset`; a short file is a problem (err 0). `action` is
+  // how the problem's reason begins.
+  [[nodiscard]] stage_result read(std::uint64_t offset, void* buffer, std::size_t length,
+                                  const char* action = "cannot read") const;
+
+  // A problem with the archive itself, named by its path.
+  problem trouble(problem_kind kind, std::string reason, int err = 0) const;
+
+ private:
+  platform::file_handle file_;
+  std::string path_;
+  std::uint64_t size_ = 0;
+};
+
+// The inflated index: INDEX_BUFFER_SIZE bytes, the index and then zeros, as table.bin holds it.
+struct loaded_index {
+  std::uint32_t index_offset = 0;
+  std::unique_ptr<unsigned char[]> bytes;
+  inflate_result inflated{inflate_outcome::complete, 0};
+};
+
+// Reads the compressed index from the archive and inflates it. An index that reads but does
+// not inflate completely still fills `index` (what came before the damage): check_index says so.
+[[nodiscard]] stage_result load_index(const archive_file& archive, inflater& inflate, loaded_index& index);
+
+// The index as loaded, when it did not inflate completely.
+[[nodiscard]] stage_result check_index(const archive_file& archive, const loaded_index& index);
 
 // The entries the index describes. Slot i's name is the stored name bytes and a zero byte.
 struct entry_table {
@@ -32,62 +105,8 @@ struct entry_table {
   std::uint32_t sizes[MAX_ENTRIES];
 };
 
-// What the stages share for one run. The front end owns it for the whole run.
-struct run_state {
-  std::string archive_path;  // as given on the command line; used to name the archive in reasons
-  file_stream archive;
-  std::string output_dir;
-  std::uint32_t index_offset = 0;
-  file_stream table;  // table.bin, open for reading
-  std::uint32_t entry_count = 0;
-  entry_table entries;
-};
-
-// Something that stopped a stage or an entry: what it concerns and why.
-struct problem {
-  std::string subject;  // a quoted path, or an entry as `entry 7 (a.bin)`
-  std::string reason;
-};
-
-// Empty when the stage did its work.
-using stage_result = std::optional<problem>;
-
-// A problem with the archive itself, named by its path.
-inline problem archive_problem(const run_state& state, std::string reason) {
-  return {quoted(state.archive_path), std::move(reason)};
-}
-
-// The four fixed working buffers, allocated once per run and never cleared. Their pages stay
-// untouched until a stage writes to them, so a run pays only for what its entries use.
-struct working_buffers {
-  std::unique_ptr<unsigned char[]> index_stream{new unsigned char[INDEX_BUFFER_SIZE]};
-  std::unique_ptr<unsigned char[]> index{new unsigned char[INDEX_BUFFER_SIZE]};
-  std::unique_ptr<unsigned char[]> entry_stream{new unsigned char[ENTRY_BUFFER_SIZE]};
-  std::unique_ptr<unsigned char[]> entry{new unsigned char[ENTRY_BUFFER_SIZE]};
-};
-
-// Inflates the archive's index, writes it to table.bin in the working directory and opens
-// table.bin for reading. Fills index_offset and table.
-stage_result load_index(run_state& state, working_buffers& buffers);
-
-// Reads entry_count and the index records from table.bin into the entry table.
-stage_result read_entry_table(run_state& state);
-
-// Told of each entry as extraction goes: the progress of a run is the front end's to show.
-class extraction_listener {
- public:
-  // Entry `name` has been read (or refused) and is about to be inflated.
-  virtual void entry_read(const char* name) = 0;
-  // The entry just announced could not be extracted exactly.
-  virtual void entry_failed(const problem& failure) = 0;
-
- protected:
-  ~extraction_listener() = default;
-};
-
-// Extracts every entry, in index order, into the working directory. Returns how many entries
-// were refused, failed to inflate cleanly or could not be written.
-std::uint32_t extract_entries(const run_state& state, working_buffers& buffers,
-                              extraction_listener& listener);
+// Parses entry_count and the index records from the inflated index into `entries`.
+[[nodiscard]] stage_result read_entry_table(const archive_file& archive, const loaded_index& index,
+                                            entry_table& entries, std::uint32_t& entry_count);
 
 }  // namespace darvex

@@ -70,6 +70,22 @@ const char* component_reason(std::string_view component, name_rules rules) {
 
 }  // namespace
 
+std::string same_file_key(std::string_view name) {
+  std::string key;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = start;
+    while (end < name.size() && !is_separator(name[end])) ++end;
+    const std::string_view part = windows_trimmed(name.substr(start, end - start));
+    if (!part.empty()) {
+      if (!key.empty()) key += '/';
+      for (const char c : part) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    start = end + 1;
+  }
+  return key;
+}
+
 const char* unsafe_name_reason(const char* name, name_rules rules) {
   const std::string_view whole(name);
   if (whole.empty()) return "empty name";

@@ -1,135 +1,194 @@
-// Entry extraction. The index stores no compressed lengths: entry i's compressed bytes (its
-// span) run from its offset to entry i + 1's offset, and the last entry's to index_offset.
-// No entry's data reaches into the compressed index, so a span never runs past index_offset:
-// a next offset beyond it (a damaged record) leaves this entry's span ending at the index.
-// A span may hold bytes after the entry's zlib stream; inflating stops at the stream's end.
+// Entry extraction. Each entry takes one positional read of its span, one inflate into room of
+// its recorded size, and one hand-over of the bytes inflate produced. An entry is judged in the
+// plan before anything is read for it; a refused or unreadable entry reaches no sink.
 //
-// Each entry takes a seek (none when its span starts where the previous one ended), one read of
-// its span, one inflate into a buffer of its recorded size and one write of the bytes that
-// inflate produced. An entry is checked before anything is created for it: its name must stay
-// inside the output directory, and its span and size must fit the fixed buffers.
+// Several workers share only a counter of the next entry to take and a table of outcomes
+// guarded by one mutex. The calling thread tells the listener of each entry in index order as
+// soon as it is done. A worker about to hand over an entry whose file an earlier entry also
+// writes waits for that one first, so the later entry wins, as in index order. No deadlock: an
+// entry only ever waits for an earlier one, which a worker has already taken.
+
+#include "archive/extract_entries.hpp"
 
 #include <algorithm>
-#include <cerrno>
-
-#include <zlib.h>
-
-#include "archive/archive.hpp"
-#include "archive/entry_name.hpp"
-#include "archive/inflate.hpp"
-#include "platform/platform.hpp"
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
 
 namespace darvex {
 namespace {
 
-struct entry_view {
-  std::uint32_t position;  // counted from 1, as messages show it
-  const char* name;
-  std::uint64_t start;  // archive offset of the span
-  std::uint64_t end;    // one past the span, at most index_offset; precedes start when out of order
-  std::uint32_t size;
+// A buffer that grows to the largest request it has served and is reused from then on.
+class growable_buffer {
+ public:
+  // Room for `size` bytes, or nullptr when there is not enough memory.
+  unsigned char* room(std::size_t size) {
+    if (size > capacity_) {
+      bytes_.reset(new (std::nothrow) unsigned char[size]);
+      capacity_ = bytes_ ? size : 0;
+    }
+    return size == 0 || bytes_ ? bytes_.get() : nullptr;
+  }
+
+ private:
+  std::unique_ptr<unsigned char[]> bytes_;
+  std::size_t capacity_ = 0;
 };
 
-entry_view view_entry(const run_state& state, std::uint32_t i) {
-  const entry_table& entries = state.entries;
-  const bool last = i + 1 == state.entry_count;
-  const std::uint32_t end = last ? state.index_offset : std::min(entries.offsets[i + 1], state.index_offset);
-  return {i + 1, entries.names[i], entries.offsets[i], end, entries.sizes[i]};
-}
-
-std::string bytes(std::uint64_t count) { return std::to_string(count) + " bytes"; }
-
-// Why the entry is refused before anything is created for it, or an empty string.
-std::string refusal(const run_state& state, const entry_view& entry) {
-  if (const char* unsafe = unsafe_name_reason(entry.name)) return std::string("unsafe name: ") + unsafe;
-  if (entry.start > state.index_offset) {
-    return "offset " + std::to_string(entry.start) + " lies past the index at " +
-           std::to_string(state.index_offset);
-  }
-  if (entry.end < entry.start) {
-    return "span ends at " + std::to_string(entry.end) + ", before its offset " +
-           std::to_string(entry.start) + " (offsets out of order)";
-  }
-  const std::string limit = " exceeds the " + std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer";
-  if (entry.end - entry.start > ENTRY_BUFFER_SIZE) return "span of " + bytes(entry.end - entry.start) + limit;
-  if (entry.size > ENTRY_BUFFER_SIZE) return "size of " + bytes(entry.size) + limit;
-  return {};
-}
-
-// The archive stream and where it stands, when known. Spans usually follow one another, and a
-// seek costs a system call even when it does not move, so reads that continue skip it.
-// No span starts at UNKNOWN_POSITION: offsets are 32-bit.
-constexpr std::uint64_t UNKNOWN_POSITION = UINT64_MAX;
-
-struct archive_cursor {
-  std::FILE* stream;
-  std::uint64_t position = UNKNOWN_POSITION;
+// What one thread needs for entries of its own: buffers and an inflater.
+struct worker_tools {
+  growable_buffer span;
+  growable_buffer data;
+  inflater inflate;
 };
 
-// Reads the span into `buffer`.
-stage_result read_span(archive_cursor& archive, const entry_view& entry, unsigned char* buffer,
-                       std::size_t& length) {
-  errno = 0;
-  if (archive.position != entry.start) {
-    archive.position = UNKNOWN_POSITION;
-    if (!platform::seek_to(archive.stream, entry.start)) return problem{{}, system_reason("cannot seek", errno)};
-  }
-  length = static_cast<std::size_t>(entry.end - entry.start);
-  if (std::fread(buffer, 1, length, archive.stream) != length) {
-    std::clearerr(archive.stream);
-    archive.position = UNKNOWN_POSITION;
-    return problem{{}, system_reason("cannot read", errno)};
-  }
-  archive.position = entry.start + length;
-  return std::nullopt;
+problem entry_problem(problem_kind kind, std::string reason, int err = 0) {
+  return {kind, {}, std::move(reason), err};
 }
 
-stage_result write_file(const char* name, const unsigned char* data, std::size_t length) {
-  file_stream file = open_file(name, "w+b");
-  if (!file) return problem{{}, system_reason("cannot create", errno)};
-  // Unbuffered: the bytes go out in one write straight from `data`, and the runtime neither
-  // allocates a buffer for the file nor asks the system for its block size.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  errno = 0;
-  const bool written = std::fwrite(data, 1, length, file.get()) == length;
-  if (!close_written(file) || !written) return problem{{}, system_reason("cannot write", errno)};
-  return std::nullopt;
+// Reads, inflates and hands over one entry. `wait_turn` returns once every earlier entry that
+// writes the same file is done.
+template <typename wait_function>
+entry_outcome extract_one(const archive_file& archive, const planned_entry& entry, worker_tools& tools,
+                          entry_sink& sink, wait_function&& wait_turn) {
+  if (entry.refused()) return {entry_problem(problem_kind::refused_entry, entry.refusal)};
+  const auto span_length = static_cast<std::size_t>(entry.span_length());
+  unsigned char* span = tools.span.room(span_length);
+  unsigned char* data = tools.data.room(entry.size);
+  if ((span == nullptr && span_length > 0) || (data == nullptr && entry.size > 0)) {
+    return {entry_problem(problem_kind::damaged_entry, "not enough memory for its " +
+                                                           std::to_string(span_length + entry.size) + "-byte buffers")};
+  }
+  if (stage_result unread = archive.read(entry.start, span, span_length)) {
+    return {entry_problem(problem_kind::damaged_entry, std::move(unread->reason), unread->err)};
+  }
+  const inflate_result inflated = tools.inflate.inflate(data, entry.size, span, span_length);
+  wait_turn(entry);
+  entry_outcome outcome = sink.take(entry, data, inflated.produced);
+  if (outcome.failure || outcome.kept_existing || inflated.outcome == inflate_outcome::complete) return outcome;
+  return {entry_problem(problem_kind::damaged_entry, describe_inflate_failure(inflated, entry.size))};
 }
 
-// Extracts one entry; the listener hears of it once its span has been read or refused.
-stage_result extract_entry(const run_state& state, archive_cursor& archive, const entry_view& entry,
-                           working_buffers& buffers, extraction_listener& listener) {
-  if (std::string refused = refusal(state, entry); !refused.empty()) {
-    listener.entry_read(entry.name);
-    return problem{{}, std::move(refused)};
+// extract_one, with any failure to allocate made the entry's own problem.
+template <typename wait_function>
+entry_outcome extract_guarded(const archive_file& archive, const planned_entry& entry, worker_tools& tools,
+                              entry_sink& sink, wait_function&& wait_turn) {
+  try {
+    return extract_one(archive, entry, tools, sink, wait_turn);
+  } catch (const std::bad_alloc&) {
+    return {entry_problem(problem_kind::damaged_entry, "out of memory")};
   }
-  std::size_t span_length = 0;
-  stage_result unread = read_span(archive, entry, buffers.entry_stream.get(), span_length);
-  listener.entry_read(entry.name);
-  if (unread) return unread;
+}
 
-  const inflate_result inflated =
-      inflate_stream(buffers.entry.get(), entry.size, buffers.entry_stream.get(), span_length);
-  if (auto unwritten = write_file(entry.name, buffers.entry.get(), inflated.produced)) return unwritten;
-  if (inflated.status != Z_OK) return problem{{}, describe_inflate_failure(inflated, entry.size)};
-  return std::nullopt;
+void extract_in_order(const archive_file& archive, const std::vector<const planned_entry*>& entries,
+                      entry_sink& sink, entry_listener& listener) {
+  worker_tools tools;
+  for (const planned_entry* entry : entries) {
+    listener.entry_done(*entry, extract_guarded(archive, *entry, tools, sink, [](const planned_entry&) {}));
+    listener.idle();
+  }
+}
+
+// The state the workers and the calling thread share.
+class parallel_run {
+ public:
+  parallel_run(const archive_file& archive, const entry_plan& plan, const std::vector<const planned_entry*>& entries,
+               entry_sink& sink)
+      : archive_(archive), entries_(entries), sink_(sink), slots_(entries.size()), slot_of_(plan.entries.size()) {
+    for (std::size_t i = 0; i < entries.size(); ++i) slot_of_[entries[i]->position - 1] = i;
+    for (std::size_t i = 0; i < entries.size(); ++i) slots_[i].waits_for = earlier_writer(plan, *entries[i]);
+  }
+
+  void work() {
+    worker_tools tools;
+    for (std::size_t i = next_++; i < entries_.size(); i = next_++) {
+      entry_outcome outcome = extract_guarded(archive_, *entries_[i], tools, sink_,
+                                              [&](const planned_entry&) { wait_until_done(slots_[i].waits_for); });
+      const std::lock_guard<std::mutex> lock(mutex_);
+      slots_[i].outcome = std::move(outcome);
+      slots_[i].done = true;
+      done_.notify_all();
+    }
+  }
+
+  // Tells the listener of every entry in index order, each as soon as it is done.
+  void tell(entry_listener& listener) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!slots_[i].done) {
+        lock.unlock();
+        listener.idle();
+        lock.lock();
+        done_.wait(lock, [&] { return slots_[i].done; });
+      }
+      const entry_outcome outcome = std::move(slots_[i].outcome);
+      lock.unlock();
+      listener.entry_done(*entries_[i], outcome);
+    }
+  }
+
+ private:
+  static constexpr std::size_t NONE = SIZE_MAX;
+
+  struct slot {
+    entry_outcome outcome;
+    bool done = false;
+    std::size_t waits_for = NONE;  // the slot of the nearest earlier selected entry writing the same file
+  };
+
+  std::size_t earlier_writer(const entry_plan& plan, const planned_entry& entry) const {
+    for (std::optional<std::size_t> before = entry.same_file_before; before;
+         before = plan.entries[*before].same_file_before) {
+      if (plan.entries[*before].selected) return slot_of_[*before];
+    }
+    return NONE;
+  }
+
+  void wait_until_done(std::size_t slot) {
+    if (slot == NONE) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return slots_[slot].done; });
+  }
+
+  const archive_file& archive_;
+  const std::vector<const planned_entry*>& entries_;
+  entry_sink& sink_;
+  std::vector<slot> slots_;
+  std::vector<std::size_t> slot_of_;  // plan index -> slot, for selected entries
+  std::atomic<std::size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable done_;
+};
+
+// Starts up to `count` workers; fewer when the system will not make more threads. Each is
+// joined when the vector goes.
+std::vector<std::jthread> start_workers(parallel_run& run, unsigned count) {
+  std::vector<std::jthread> workers;
+  try {
+    for (unsigned i = 0; i < count; ++i) workers.emplace_back([&run] { run.work(); });
+  } catch (const std::system_error&) {
+  }
+  return workers;
 }
 
 }  // namespace
 
-std::uint32_t extract_entries(const run_state& state, working_buffers& buffers,
-                              extraction_listener& listener) {
-  std::uint32_t failures = 0;
-  archive_cursor archive{state.archive.get()};
-  for (std::uint32_t i = 0; i < state.entry_count; ++i) {
-    const entry_view entry = view_entry(state, i);
-    if (stage_result failure = extract_entry(state, archive, entry, buffers, listener)) {
-      failure->subject = "entry " + std::to_string(entry.position) + " (" + entry.name + ")";
-      listener.entry_failed(*failure);
-      ++failures;
-    }
+void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink,
+                     entry_listener& listener, unsigned jobs) {
+  std::vector<const planned_entry*> entries;
+  for (const planned_entry& entry : plan.entries) {
+    if (entry.selected) entries.push_back(&entry);
   }
-  return failures;
+  const auto workers_wanted = static_cast<unsigned>(std::min<std::size_t>(jobs, entries.size()));
+  if (workers_wanted <= 1) return extract_in_order(archive, entries, sink, listener);
+
+  parallel_run run(archive, plan, entries, sink);
+  const std::vector<std::jthread> workers = start_workers(run, workers_wanted);
+  if (workers.empty()) return extract_in_order(archive, entries, sink, listener);
+  run.tell(listener);
 }
 
 }  // namespace darvex

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "archive/archive.hpp"
@@ -9,15 +8,11 @@ namespace darvex {
 namespace {
 
 std::uint32_t read_from(const std::string& bytes) {
-  std::FILE* stream = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::rewind(stream);
-  const std::uint32_t value = read_be32(stream);
-  std::fclose(stream);
-  return value;
+  byte_cursor cursor(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  return read_be32(cursor);
 }
 
-TEST(ReadBe32, FirstByteIsMostSignificantAndEndOfFileReadsAsFF) {
+TEST(ReadBe32, FirstByteIsMostSignificantAndBytesPastTheEndReadAsFF) {
   const struct {
     std::string bytes;
     std::uint32_t value;

@@ -1,82 +1,70 @@
 #include "cli/front_end.hpp"
 
-#include <cerrno>
-#include <cstdio>
+#include <new>
 
-#include "cli/output_dir.hpp"
-#include "cli/report.hpp"
+#include "cli/commands.hpp"
+#include "cli/help.hpp"
 #include "cli/usage.hpp"
 
 namespace darvex {
 namespace {
 
-// Shows each entry as it is extracted: "<output_dir>\<name>", flushed at once.
-class console_progress final : public extraction_listener {
- public:
-  explicit console_progress(const std::string& output_dir) : output_dir_(output_dir) {}
-
-  void entry_read(const char* name) override {
-    std::printf("%s\\%s\n", output_dir_.c_str(), name);
-    std::fflush(stdout);
+exit_status run_command(const options& chosen, const std::string& archive_path, console& screen) {
+  try {
+    switch (chosen.what) {
+      case command::list:
+        return run_list(chosen, archive_path, screen);
+      case command::test:
+        return run_test(chosen, archive_path, screen);
+      default:
+        return run_extract(chosen, archive_path, screen);
+    }
+  } catch (const std::bad_alloc&) {
+    screen.report(quoted(archive_path), "out of memory");
+    return exit_status::stopped;
   }
-  void entry_failed(const problem& failure) override { report(failure); }
+}
 
- private:
-  const std::string& output_dir_;
-};
+// Shows one of the texts that need no archive.
+exit_status show(const char* text, console& screen) {
+  screen.print(text);
+  return exit_status::ok;
+}
 
-// Opened read-only: nothing writes through it, and read-only archives must extract.
-stage_result open_archive(run_state& state) {
-  state.archive = open_file(state.archive_path.c_str(), "rb");
-  if (!state.archive) return archive_problem(state, system_reason("cannot open", errno));
-  // A directory opens as a stream on some systems; its first read fails.
-  errno = 0;
-  std::fgetc(state.archive.get());
-  if (std::ferror(state.archive.get())) {
-    return archive_problem(state, system_reason("cannot read", errno));
+exit_status run(const options& chosen, console& screen) {
+  switch (chosen.what) {
+    case command::usage_text:
+      return show(USAGE_TEXT, screen);
+    case command::help:
+      return show(help_text(), screen);
+    case command::version:
+      return show(version_text().c_str(), screen);
+    default:
+      break;
   }
-  return std::nullopt;
-}
-
-// Fixed in size and never cleared, the working buffers last as long as the process: a host
-// that runs several extractions in one process (the fuzzer) allocates them once.
-working_buffers& process_buffers() {
-  static working_buffers buffers;
-  return buffers;
-}
-
-exit_status stop(const problem& failure) {
-  report(failure);
-  return exit_status::stopped;
-}
-
-exit_status extract_archive(const char* archive_path) {
-  // Allocated once, uninitialised: the entry table is filled before it is read.
-  const std::unique_ptr<run_state> state(new run_state);
-  state->archive_path = archive_path;
-  if (auto failure = open_archive(*state)) return stop(*failure);
-  if (auto failure = enter_output_dir(*state)) return stop(*failure);
-
-  working_buffers& buffers = process_buffers();
-  if (auto failure = load_index(*state, buffers)) return stop(*failure);
-  if (auto failure = read_entry_table(*state)) return stop(*failure);
-  std::fputs("\n", stdout);
-
-  console_progress progress(state->output_dir);
-  const std::uint32_t failures = extract_entries(*state, buffers, progress);
-  std::fputs("Extracion Complete", stdout);
-  std::fflush(stdout);
-  return failures == 0 ? exit_status::extracted : exit_status::incomplete;
+  exit_status status = exit_status::ok;
+  for (const std::string& archive_path : chosen.archives) status = worst(status, run_command(chosen, archive_path, screen));
+  return status;
 }
 
 }  // namespace
 
-int run_front_end(int argc, char** argv) {
-  if (argc <= 1) {
-    std::fputs(USAGE_TEXT, stdout);
-    return static_cast<int>(exit_status::extracted);
+int run_front_end(const std::vector<std::string>& args) {
+  const parsed_options parsed = parse_options(args);
+  const options& chosen = parsed.chosen;
+  const bool quiet = chosen.quiet && (chosen.what == command::extract || chosen.what == command::test);
+  console screen(quiet);
+  if (!parsed.error.empty()) {
+    screen.report_usage(parsed.error);
+    return static_cast<int>(exit_status::stopped);
   }
-  return static_cast<int>(extract_archive(argv[1]));
+  exit_status status = run(chosen, screen);
+  screen.flush();
+  if (int err = screen.output_error()) {
+    screen.report("standard output", platform::error_text(err));
+    status = worst(status, exit_status::incomplete);
+  }
+  return static_cast<int>(status);
 }
 
 }  // namespace darvex

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace darvex {
 
-// The whole tool: prints the usage text, or extracts the archive named by argv[1] into the
-// directory beside it. Returns the process's exit status.
-int run_front_end(int argc, char** argv);
+// The whole tool, given the arguments that follow the program's name: the usage text, help,
+// version, or a command on each archive in turn. Returns the process's exit status.
+int run_front_end(const std::vector<std::string>& args);
 
 }  // namespace darvex

@@ -1,3 +1,7 @@
 #include "cli/front_end.hpp"
+#include "platform/platform.hpp"
 
-int main(int argc, char** argv) { return darvex::run_front_end(argc, argv); }
+int main(int argc, char** argv) {
+  platform::ignore_broken_pipe();
+  return darvex::run_front_end(std::vector<std::string>(argv + 1, argv + argc));
+}

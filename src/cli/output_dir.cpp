@@ -1,11 +1,25 @@
 #include "cli/output_dir.hpp"
 
-#include "platform/platform.hpp"
-
 namespace darvex {
 namespace {
 
-constexpr std::size_t DROPPED_SUFFIX = 4;
+constexpr std::size_t DROPPED_CHARACTERS = 4;
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+// Where the last `count` characters of `path` begin, or npos when it has no more than that.
+std::size_t start_of_last(std::string_view path, std::size_t count) {
+  std::size_t at = path.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (at == 0) return std::string_view::npos;
+    --at;
+#ifdef _WIN32
+    // UTF-8 continuation bytes belong to the character they follow.
+    while (at > 0 && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) --at;
+#endif
+  }
+  return at == 0 ? std::string_view::npos : at;
+}
 
 // The last path component, after any '/', '\' or drive prefix ("C:").
 std::string_view last_component(std::string_view path) {
@@ -15,32 +29,31 @@ std::string_view last_component(std::string_view path) {
   return path;
 }
 
+bool separator_dropped(std::string_view archive_path, std::size_t cut) {
+  for (const char c : archive_path.substr(cut)) {
+    if (is_separator(c)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<std::string> derive_output_dir(std::string_view archive_path) {
-  if (archive_path.size() <= DROPPED_SUFFIX) return std::nullopt;
-  const std::string_view dir = archive_path.substr(0, archive_path.size() - DROPPED_SUFFIX);
-  // "x/abcd" or "..abcd" would name an existing directory, not one beside the archive.
+  const std::size_t cut = start_of_last(archive_path, DROPPED_CHARACTERS);
+  if (cut == std::string_view::npos || separator_dropped(archive_path, cut)) return std::nullopt;
+  const std::string_view dir = archive_path.substr(0, cut);
   const std::string_view last = last_component(dir);
   if (last.empty() || last == "." || last == "..") return std::nullopt;
   return std::string(dir);
 }
 
-stage_result enter_output_dir(run_state& state) {
-  std::optional<std::string> dir = derive_output_dir(state.archive_path);
-  if (!dir) {
-    return archive_problem(state,
-                           "no output directory: the name less its last four characters names none");
+std::string no_output_dir_reason(std::string_view archive_path) {
+  const std::size_t cut = start_of_last(archive_path, DROPPED_CHARACTERS);
+  if (cut != std::string_view::npos && separator_dropped(archive_path, cut)) {
+    return "no output directory: a path separator is among the last four characters, which the name of the "
+           "directory drops (choose one with -d DIR)";
   }
-  state.output_dir = std::move(*dir);
-  const char* path = state.output_dir.c_str();
-  if (int err = platform::make_directory(path)) {
-    return problem{quoted(state.output_dir), system_reason("cannot create directory", err)};
-  }
-  if (int err = platform::change_directory(path)) {
-    return problem{quoted(state.output_dir), system_reason("cannot enter directory", err)};
-  }
-  return std::nullopt;
+  return "no output directory: the name less its last four characters names none (choose one with -d DIR)";
 }
 
 }  // namespace darvex

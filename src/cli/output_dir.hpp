@@ -4,15 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "archive/archive.hpp"
-
 namespace darvex {
 
-// The archive's path less its last four bytes ("data/file.dat" gives "data/file"), or nothing
-// when that leaves no directory name of its own.
+// The archive's path less its last four characters ("data/file.dat" gives "data/file"), or
+// nothing when that names no directory of its own beside the archive: four characters or
+// fewer, a separator among the four dropped ("home/pak" would extract into "home", the
+// archive's own folder), or a last component that is empty, "." or "..". Characters are
+// bytes, except in the Windows build, where the path is UTF-8 and each character counts once.
 std::optional<std::string> derive_output_dir(std::string_view archive_path);
 
-// Fills state.output_dir, creates that directory (an existing one is reused) and enters it.
-stage_result enter_output_dir(run_state& state);
+// Why derive_output_dir gives nothing for `archive_path`, in words.
+std::string no_output_dir_reason(std::string_view archive_path);
 
 }  // namespace darvex

@@ -15,6 +15,7 @@ TEST(OutputDir, IsTheArgumentLessItsLastFourBytes) {
       {"data/sub/file.dat", "data/sub/file"},
       {"C:\\games\\file.dat", "C:\\games\\file"},
       {"../file.pak", "../file"},
+      {"dir/a.b/file.dat", "dir/a.b/file"},
       {"x.tar.gz", "x.ta"},
       {"abcde", "a"},
       {"a b.dat", "a b"},
@@ -25,12 +26,18 @@ TEST(OutputDir, IsTheArgumentLessItsLastFourBytes) {
 }
 
 TEST(OutputDir, ArgumentsThatLeaveNoDirectoryOfTheirOwnAreRefused) {
-  // Four bytes or fewer, or a result naming an existing directory (the parent, or itself).
-  const char* const refused[] = {"", "a", "abcd", ".dat", "dir/.dat", "dir\\.dat",
-                                 "dir/..abcd", "..abcd", ".abcd", "C:.dat"};
+  // Four bytes or fewer, a separator among the four dropped (the result would be the archive's
+  // folder or another), or a result naming an existing directory (the parent, or itself).
+  const char* const refused[] = {"", "a", "abcd", ".dat", "dir/.dat", "dir\\.dat", "dir/..abcd", "..abcd",
+                                 ".abcd", "C:.dat", "home/pak", "/tmp/abc", "a\\bcd", "data/x/y", "ab/c"};
   for (const char* argument : refused) {
     EXPECT_EQ(derive_output_dir(argument), std::nullopt) << argument;
   }
+}
+
+TEST(OutputDir, ReasonNamesASeparatorAmongTheDroppedCharacters) {
+  EXPECT_NE(no_output_dir_reason("home/pak").find("path separator"), std::string::npos);
+  EXPECT_EQ(no_output_dir_reason("abcd").find("path separator"), std::string::npos);
 }
 
 }  // namespace

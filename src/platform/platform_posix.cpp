@@ -1,31 +1,159 @@
-#include "platform/platform.hpp"
-
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <limits>
+#include <cstdio>
+#include <csignal>
+#include <cstring>
+#include <string_view>
+
+#include "platform/platform.hpp"
 
 namespace platform {
+namespace {
 
-int make_directory(const char* path) {
-  if (mkdir(path, 0777) == 0 || errno == EEXIST) return 0;
+// Directory parts of a name, then its last part, split at '/'; empty and "." parts are skipped.
+class name_parts {
+ public:
+  explicit name_parts(std::string_view name) : rest_(name) {}
+
+  // The next directory part into `part`; false when only the last part is left.
+  bool next_directory(std::string& part) {
+    for (;;) {
+      const std::size_t slash = rest_.find('/');
+      if (slash == std::string_view::npos) return false;
+      part.assign(rest_.substr(0, slash));
+      rest_.remove_prefix(slash + 1);
+      if (!part.empty() && part != ".") return true;
+    }
+  }
+  std::string last() const { return std::string(rest_); }
+
+ private:
+  std::string_view rest_;
+};
+
+// Opens the directory `part` inside `parent` without following a link. ELOOP means a link.
+int open_directory_at(int parent, const std::string& part, file_handle& out) {
+  const int fd = openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  out = file_handle(fd);
+  return 0;
+}
+
+}  // namespace
+
+int file_handle::close() {
+  if (!is_open()) return 0;
+  const int closed = ::close(release());
+  return closed == 0 || errno == EINTR ? 0 : errno;
+}
+
+native_handle file_handle::invalid_handle() { return -1; }
+
+int open_for_reading(const std::string& path, file_handle& file) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  file = file_handle(fd);
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return errno;
+  if (S_ISDIR(status.st_mode)) return EISDIR;
+  return 0;
+}
+
+int file_size(const file_handle& file, std::uint64_t& size) {
+  struct stat status {};
+  if (fstat(file.get(), &status) != 0) return errno;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return 0;
+}
+
+int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length,
+            std::size_t& got) {
+  got = 0;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  while (got < length) {
+    const ssize_t read = pread(file.get(), bytes + got, length - got, static_cast<off_t>(offset + got));
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return errno;
+    if (read == 0) break;
+    got += static_cast<std::size_t>(read);
+  }
+  return 0;
+}
+
+int make_directory(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
   return errno;
 }
 
-int change_directory(const char* path) { return chdir(path) == 0 ? 0 : errno; }
-
-bool seek_to(std::FILE* stream, std::uint64_t offset) {
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
-  return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+int make_directories(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    if (int err = make_directory(path.substr(0, slash))) return err;
+  }
+  return make_directory(path);
 }
 
-std::optional<std::uint64_t> stream_size(std::FILE* stream) {
-  if (fseeko(stream, 0, SEEK_END) != 0) return std::nullopt;
-  const off_t end = ftello(stream);
-  if (end < 0) return std::nullopt;
-  return static_cast<std::uint64_t>(end);
+int directory::open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  handle_ = file_handle(fd);
+  return 0;
 }
+
+directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
+  name_parts parts(name);
+  file_handle parent_holder;
+  int parent = handle_.get();
+  std::string part;
+  while (parts.next_directory(part)) {
+    if (int err = open_directory_at(parent, part, parent_holder)) {
+      return {.err = err, .through_link = err == ELOOP};
+    }
+    parent = parent_holder.get();
+  }
+  const std::string leaf = parts.last();
+  // A few rounds: another process may make the name again between the removal and the create.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int fd = openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      file = file_handle(fd);
+      return {};
+    }
+    if (errno != EEXIST) return {.err = errno};
+    if (policy == existing::keep) return {.kept = true};
+    // unlinkat removes a file, link, FIFO or device, never a directory (EISDIR).
+    if (unlinkat(parent, leaf.c_str(), 0) != 0 && errno != ENOENT) return {.err = errno};
+  }
+  return {.err = EEXIST};
+}
+
+int write_all(const file_handle& file, const void* data, std::size_t length) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    const ssize_t written = write(file.get(), bytes, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+std::optional<std::string> name_as_text(const char* stored) { return std::string(stored); }
+
+int write_text(std::FILE* stream, std::initializer_list<text_part> parts) {
+  std::string text;
+  for (const text_part& part : parts) text += part.text;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream) == text.size()) return 0;
+  return errno != 0 ? errno : EIO;
+}
+
+void ignore_broken_pipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+std::string error_text(int err) { return std::strerror(err); }
 
 }  // namespace platform

@@ -26,12 +26,7 @@ int watched_site::run(const std::string& archive) {
   archive_bytes_ = archive;
   write_file(archive_, archive_bytes_);
 
-  std::string program = "DarvEx";
-  std::string archive_arg = archive_.string();
-  char* argv[] = {program.data(), archive_arg.data(), nullptr};
-  // The tool enters its output directory; the caller's relative paths must keep working.
-  const working_dir restored(fs::current_path());
-  return darvex::run_front_end(2, argv);
+  return darvex::run_front_end({archive_.string()});
 }
 
 std::vector<std::string> watched_site::escapes() const {

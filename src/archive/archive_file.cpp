@@ -1,0 +1,29 @@
+#include <cerrno>
+
+#include "archive/archive.hpp"
+
+namespace darvex {
+
+std::string quoted(const std::string& path) { return '"' + path + '"'; }
+
+stage_result archive_file::open(const std::string& path) {
+  path_ = path;
+  // Read-only: nothing writes through it, and read-only archives must extract.
+  if (int err = platform::open_for_reading(path, file_)) return trouble(problem_kind::archive, "cannot open", err);
+  if (int err = platform::file_size(file_, size_)) return trouble(problem_kind::archive, "cannot read", err);
+  return std::nullopt;
+}
+
+stage_result archive_file::read(std::uint64_t offset, void* buffer, std::size_t length,
+                                const char* action) const {
+  std::size_t got = 0;
+  if (int err = platform::read_at(file_, offset, buffer, length, got)) return trouble(problem_kind::archive, action, err);
+  if (got != length) return trouble(problem_kind::archive, std::string(action) + ": unexpected end of file");
+  return std::nullopt;
+}
+
+problem archive_file::trouble(problem_kind kind, std::string reason, int err) const {
+  return {kind, quoted(path_), std::move(reason), err};
+}
+
+}  // namespace darvex

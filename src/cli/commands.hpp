@@ -1,0 +1,18 @@
+#pragma once
+
+// The three things the tool does with an archive. Each is a short sequence over the reader's
+// steps, reports its own problems and returns its status.
+
+#include <string>
+
+#include "cli/console.hpp"
+#include "cli/exit_status.hpp"
+#include "cli/options.hpp"
+
+namespace darvex {
+
+exit_status run_extract(const options& chosen, const std::string& archive_path, console& screen);
+exit_status run_list(const options& chosen, const std::string& archive_path, console& screen);
+exit_status run_test(const options& chosen, const std::string& archive_path, console& screen);
+
+}  // namespace darvex

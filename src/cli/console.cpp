@@ -1,0 +1,87 @@
+#include "cli/console.hpp"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace darvex {
+namespace {
+
+bool is_c1_in_utf8(std::string_view bytes, std::size_t at) {
+  return static_cast<unsigned char>(bytes[at]) == 0xC2 && at + 1 < bytes.size() &&
+         static_cast<unsigned char>(bytes[at + 1]) >= 0x80 && static_cast<unsigned char>(bytes[at + 1]) <= 0x9F;
+}
+
+void append_hex(std::string& out, unsigned char byte) {
+  static constexpr char DIGITS[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += DIGITS[byte >> 4];
+  out += DIGITS[byte & 0xF];
+}
+
+}  // namespace
+
+std::string escaped(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      append_hex(out, byte);
+    } else if (is_c1_in_utf8(bytes, i)) {
+      append_hex(out, byte);
+      append_hex(out, static_cast<unsigned char>(bytes[++i]));
+    } else {
+      out += bytes[i];
+    }
+  }
+  return out;
+}
+
+void console::out(std::string_view text, platform::text_kind kind) {
+  if (quiet_ || output_error_ != 0) return;
+  output_error_ = platform::write_text(stdout, {{text, kind}});
+}
+
+void console::print(std::string_view text) { out(text, platform::text_kind::tool); }
+void console::print_path(std::string_view path) { out(escaped(path), platform::text_kind::command_line); }
+void console::print_name(std::string_view name) { out(escaped(name), platform::text_kind::stored_name); }
+
+void console::flush() {
+  if (quiet_ || output_error_ != 0) return;
+  errno = 0;
+  if (std::fflush(stdout) != 0) output_error_ = errno != 0 ? errno : EIO;
+}
+
+// One line on standard error, after what standard output holds, so that the two keep their
+// order on a shared terminal or file.
+void console::message(std::initializer_list<platform::text_part> parts) {
+  flush();
+  platform::write_text(stderr, parts);
+}
+
+using platform::text_kind;
+
+void console::report(std::string_view subject, std::string_view reason, int err) {
+  const std::string system = err != 0 ? ": " + platform::error_text(err) : std::string();
+  message({{"DarvEx: ", text_kind::tool},
+           {escaped(subject), text_kind::command_line},
+           {": " + escaped(reason), text_kind::command_line},
+           {system + "\n", text_kind::tool}});
+}
+
+void console::report(const problem& failure) { report(failure.subject, failure.reason, failure.err); }
+
+void console::report(const planned_entry& entry, std::string_view reason, int err) {
+  const std::string system = err != 0 ? ": " + platform::error_text(err) : std::string();
+  message({{"DarvEx: entry " + std::to_string(entry.position) + " (", text_kind::tool},
+           {escaped(entry.name), text_kind::stored_name},
+           {"): " + escaped(reason) + system + "\n", text_kind::tool}});
+}
+
+void console::report_usage(std::string_view what) {
+  message({{"DarvEx: ", text_kind::tool},
+           {escaped(what), text_kind::command_line},
+           {"\nTry 'DarvEx --help'.\n", text_kind::tool}});
+}
+
+}  // namespace darvex

@@ -1,0 +1,150 @@
+#include "cli/options.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <string_view>
+#include <thread>
+
+namespace darvex {
+namespace {
+
+constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
+
+struct option_spec {
+  char short_name;
+  std::string_view long_name;
+  const char* value_name;  // nullptr for an option that takes no value
+};
+
+constexpr std::array<option_spec, 10> OPTIONS{{
+    {'l', "list", nullptr},
+    {'t', "test", nullptr},
+    {'d', "directory", "DIR"},
+    {'i', "include", "GLOB"},
+    {'x', "exclude", "GLOB"},
+    {'n', "no-overwrite", nullptr},
+    {'q', "quiet", nullptr},
+    {'j', "jobs", "N"},
+    {'h', "help", nullptr},
+    {'V', "version", nullptr},
+}};
+
+const option_spec* find_short(char name) {
+  const auto found = std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const option_spec& o) { return o.short_name == name; });
+  return found == OPTIONS.end() ? nullptr : &*found;
+}
+
+const option_spec* find_long(std::string_view name) {
+  const auto found = std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const option_spec& o) { return o.long_name == name; });
+  return found == OPTIONS.end() ? nullptr : &*found;
+}
+
+std::string shown(const option_spec& spec, bool as_long) {
+  return as_long ? "'--" + std::string(spec.long_name) + "'" : std::string("'-") + spec.short_name + "'";
+}
+
+// Applies one option to `chosen`; returns what is wrong with it, or an empty string.
+std::string apply(const option_spec& spec, bool as_long, const std::string& value, options& chosen) {
+  const auto set_command = [&](command what) -> std::string {
+    const bool list_and_test = (chosen.what == command::list && what == command::test) ||
+                               (chosen.what == command::test && what == command::list);
+    if (list_and_test) return "'-l' and '-t' cannot be used together";
+    chosen.what = what;
+    return {};
+  };
+  switch (spec.short_name) {
+    case 'l': return set_command(command::list);
+    case 't': return set_command(command::test);
+    case 'n': chosen.no_overwrite = true; return {};
+    case 'q': chosen.quiet = true; return {};
+    case 'h': chosen.what = command::help; return {};
+    case 'V': chosen.what = command::version; return {};
+    case 'i': chosen.includes.push_back(value); return {};
+    case 'x': chosen.excludes.push_back(value); return {};
+    case 'd':
+      if (value.empty()) return "option " + shown(spec, as_long) + " needs a directory name";
+      chosen.directory = value;
+      return {};
+    default: break;  // 'j'
+  }
+  unsigned jobs = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+  if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > MAX_JOBS) {
+    return "option " + shown(spec, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
+           ", not '" + value + "'";
+  }
+  chosen.jobs = jobs;
+  return {};
+}
+
+// Reads the options in args[at]: a long option, or a cluster of short ones ("-lq", "-dDIR").
+// Moves `at` past what it used, the value of an option included.
+std::string read_option(const std::vector<std::string>& args, std::size_t& at, options& chosen) {
+  const std::string& arg = args[at++];
+  if (arg.rfind("--", 0) == 0) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const option_spec* spec = find_long(name);
+    if (spec == nullptr) return "unknown option '--" + name + "'";
+    if (spec->value_name == nullptr) {
+      if (equals != std::string::npos) return "option '--" + name + "' takes no value";
+      return apply(*spec, true, {}, chosen);
+    }
+    if (equals != std::string::npos) return apply(*spec, true, arg.substr(equals + 1), chosen);
+    if (at == args.size()) return "option '--" + name + "' needs " + spec->value_name;
+    return apply(*spec, true, args[at++], chosen);
+  }
+  for (std::size_t i = 1; i < arg.size(); ++i) {
+    const option_spec* spec = find_short(arg[i]);
+    if (spec == nullptr) return std::string("unknown option '-") + arg[i] + "'";
+    if (spec->value_name == nullptr) {
+      if (std::string wrong = apply(*spec, false, {}, chosen); !wrong.empty()) return wrong;
+      continue;
+    }
+    if (i + 1 < arg.size()) return apply(*spec, false, arg.substr(i + 1), chosen);
+    if (at == args.size()) return std::string("option '-") + arg[i] + "' needs " + spec->value_name;
+    return apply(*spec, false, args[at++], chosen);
+  }
+  return {};
+}
+
+bool looks_like_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+}  // namespace
+
+parsed_options parse_options(const std::vector<std::string>& args) {
+  parsed_options parsed;
+  options& chosen = parsed.chosen;
+  if (args.empty()) {
+    chosen.what = command::usage_text;
+    return parsed;
+  }
+  std::size_t at = 0;
+  while (at < args.size() && looks_like_option(args[at]) && args[at] != "--") {
+    parsed.error = read_option(args, at, chosen);
+    if (!parsed.error.empty()) return parsed;
+    if (chosen.what == command::help || chosen.what == command::version) return parsed;
+  }
+  bool options_ended = false;
+  for (; at < args.size(); ++at) {
+    if (!options_ended && args[at] == "--") {
+      options_ended = true;
+    } else if (!options_ended && looks_like_option(args[at])) {
+      // Taken as an archive, it would let `DarvEx file.dat -l` extract what the user meant to list.
+      parsed.error = "option '" + args[at] + "' after an archive: options come first (use -- before an archive named so)";
+      return parsed;
+    } else {
+      chosen.archives.push_back(args[at]);
+    }
+  }
+  if (chosen.archives.empty()) parsed.error = "no archive given";
+  return parsed;
+}
+
+unsigned jobs_to_use(const options& chosen) {
+  if (chosen.jobs != 0) return chosen.jobs;
+  return std::clamp(std::thread::hardware_concurrency(), 1u, DEFAULT_JOBS_LIMIT);
+}
+
+}  // namespace darvex

@@ -1,0 +1,45 @@
+#pragma once
+
+// The command line, read in one place: `DarvEx [OPTION]... ARCHIVE...`. Options come before
+// the first archive; `--` ends them.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace darvex {
+
+enum class command {
+  usage_text,  // no argument at all
+  extract,
+  list,
+  test,
+  help,
+  version,
+};
+
+inline constexpr unsigned MAX_JOBS = 64;
+
+struct options {
+  command what = command::extract;
+  std::optional<std::string> directory;  // -d: instead of the name less its last four characters
+  std::vector<std::string> includes;     // -i: only entries matching one of these
+  std::vector<std::string> excludes;     // -x: never entries matching one of these
+  bool no_overwrite = false;             // -n
+  bool quiet = false;                    // -q
+  unsigned jobs = 0;                     // -j: 0 for the default
+  std::vector<std::string> archives;
+};
+
+struct parsed_options {
+  options chosen;
+  std::string error;  // what is wrong with the command line; empty when nothing is
+};
+
+// Reads the arguments that follow the program's name.
+parsed_options parse_options(const std::vector<std::string>& args);
+
+// The workers a run uses: -j, or the hardware threads, at most 16.
+unsigned jobs_to_use(const options& chosen);
+
+}  // namespace darvex

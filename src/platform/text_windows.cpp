@@ -1,0 +1,38 @@
+#include "platform/text_windows.hpp"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+std::optional<std::wstring> wide_from(UINT code_page, std::string_view bytes) {
+  if (bytes.empty()) return std::wstring();
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string narrow_from(UINT code_page, std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(code_page, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+  return narrow;
+}
+
+}  // namespace
+
+std::optional<std::wstring> wide_from_utf8(std::string_view text) { return wide_from(CP_UTF8, text); }
+
+std::optional<std::wstring> wide_from_ansi(std::string_view bytes) { return wide_from(CP_ACP, bytes); }
+
+std::string utf8_from_wide(std::wstring_view text) { return narrow_from(CP_UTF8, text); }
+
+std::string ansi_from_wide(std::wstring_view text) { return narrow_from(CP_ACP, text); }
+
+}  // namespace platform
