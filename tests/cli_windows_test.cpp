@@ -16,11 +16,6 @@
 namespace darvex::testing {
 namespace {
 
-bool testing_a_windows_build() {
-  const char* tool = std::getenv("DARVEX_TOOL");
-  return tool != nullptr && fs::path(tool).extension() == ".exe";
-}
-
 std::size_t count_of(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;

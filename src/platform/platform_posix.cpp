@@ -35,10 +35,18 @@ class name_parts {
   std::string_view rest_;
 };
 
-// Opens the directory `part` inside `parent` without following a link. ELOOP means a link.
+bool is_link_at(int parent, const std::string& part) {
+  struct stat status {};
+  return fstatat(parent, part.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+}
+
+// Opens the directory `part` inside `parent` without following a link: ELOOP when it is one.
 int open_directory_at(int parent, const std::string& part, file_handle& out) {
   const int fd = openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return errno;
+  if (fd < 0) {
+    const int err = errno;
+    return (err == ENOTDIR || err == ELOOP) && is_link_at(parent, part) ? ELOOP : err;
+  }
   out = file_handle(fd);
   return 0;
 }

@@ -17,6 +17,17 @@ struct tool_result {
   std::string err;
 };
 
-tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args);
+// Where the tool's standard output goes; by default, to a capture file of its own.
+struct output_routing {
+  bool merged = false;          // stderr goes to stdout's capture too, in the order written
+  std::string stdout_path;      // stdout goes to this file instead (say /dev/full); `out` stays empty
+  std::size_t pipe_bytes = 0;   // when non-zero: stdout is a pipe, closed once this much was read
+};
+
+tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
+                     const output_routing& routing = {});
+
+// Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
+bool testing_a_windows_build();
 
 }  // namespace darvex::testing

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "archive/entry_plan.hpp"
+
+namespace darvex {
+namespace {
+
+struct record {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t size;
+};
+
+entry_plan plan_of(const std::vector<record>& records, std::uint32_t index_offset) {
+  static std::unique_ptr<entry_table> table(new entry_table);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    std::strcpy(table->names[i], records[i].name);
+    table->offsets[i] = records[i].offset;
+    table->sizes[i] = records[i].size;
+  }
+  return plan_entries(*table, static_cast<std::uint32_t>(records.size()), index_offset);
+}
+
+TEST(EntryPlan, SpansRunToTheNextGoodOffsetOrTheIndex) {
+  const entry_plan plan = plan_of({{"a", 12, 5}, {"b", 40, 5}, {"damaged", 9000, 5}, {"c", 70, 5}}, 100);
+  const std::uint64_t expected_ends[] = {40, 70, 70, 100};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(plan.entries[i].end, expected_ends[i]) << i;
+  EXPECT_FALSE(plan.entries[1].refused()) << "b runs past the damaged record to c";
+  EXPECT_NE(plan.entries[2].refusal.find("lies past the index at 100"), std::string::npos);
+  EXPECT_FALSE(plan.entries[3].refused()) << plan.entries[3].refusal;
+}
+
+TEST(EntryPlan, RefusesWhatCannotBeExtractedSafely) {
+  const struct {
+    const char* label;
+    std::vector<record> records;
+    std::size_t refused;  // which entry
+    const char* reason;
+  } cases[] = {
+      {"unsafe name", {{"../x", 12, 1}}, 0, "unsafe name: a \"..\" component"},
+      {"offsets out of order", {{"a", 50, 1}, {"b", 20, 1}}, 0, "before its offset 50 (offsets out of order)"},
+      {"a span read again", {{"a", 12, 1}, {"b", 40, 1}, {"c", 12, 1}, {"d", 40, 1}}, 2,
+       "overlaps the previous entry's data (up to 40)"},
+      {"size too large", {{"a", 12, 13107201}}, 0, "size of 13107201 bytes exceeds the 13107200-byte entry buffer"},
+  };
+  for (const auto& c : cases) {
+    const entry_plan plan = plan_of(c.records, 100);
+    EXPECT_NE(plan.entries[c.refused].refusal.find(c.reason), std::string::npos)
+        << c.label << ": " << plan.entries[c.refused].refusal;
+  }
+}
+
+TEST(EntryPlan, ASpanLongerThanTheEntryBufferIsRefused) {
+  const entry_plan plan = plan_of({{"a", 12, 1}}, 13107200 + 13);
+  EXPECT_NE(plan.entries[0].refusal.find("span of 13107201 bytes exceeds"), std::string::npos);
+}
+
+// Even entries at offset 12, odd ones past the index: without the overlap rule each even
+// entry's span would run to the index and inflate the same stream again.
+TEST(EntryPlan, NoTwoReadSpansOverlap) {
+  std::vector<record> records;
+  for (int i = 0; i < 40; ++i) records.push_back({"x", i % 2 == 0 ? 12u : 5000u, 10});
+  const entry_plan plan = plan_of(records, 1000);
+  std::uint64_t read_up_to = 0;
+  for (const planned_entry& entry : plan.entries) {
+    if (entry.refused()) continue;
+    EXPECT_GE(entry.start, read_up_to);
+    read_up_to = entry.end;
+  }
+}
+
+TEST(EntryPlan, NamesOfOneFileAreChainedInIndexOrder) {
+  const entry_plan plan =
+      plan_of({{"a.txt", 12, 1}, {"b", 13, 1}, {"A.TXT", 14, 1}, {"./sub//x", 15, 1}, {"sub\\x", 16, 1},
+               {"Table.bin", 17, 1}, {"../a.txt", 18, 1}, {"a.txt", 19, 1}},
+              100);
+  EXPECT_EQ(plan.entries[0].same_file_before, std::nullopt);
+  EXPECT_EQ(plan.entries[2].same_file_before, 0u) << "ASCII case may not tell files apart";
+  EXPECT_EQ(plan.entries[4].same_file_before, 3u) << "nor '\\' from '/', nor empty and \".\" parts";
+  EXPECT_TRUE(plan.entries[5].names_table);
+  EXPECT_EQ(plan.entries[6].same_file_before, std::nullopt) << "a refused entry writes nothing";
+  EXPECT_EQ(plan.entries[7].same_file_before, 2u);
+}
+
+TEST(EntryPlan, SelectionTakesIncludesThenDropsExcludesAndNamesUnmatchedIncludes) {
+  entry_plan plan = plan_of({{"a.xml", 12, 1}, {"b.xml", 13, 1}, {"c.bin", 14, 1}}, 100);
+  const std::vector<std::string> unmatched = select_entries(plan, {"*.xml", "*.png"}, {"b*"});
+  EXPECT_EQ(unmatched, std::vector<std::string>{"*.png"});
+  EXPECT_TRUE(plan.entries[0].selected);
+  EXPECT_FALSE(plan.entries[1].selected);
+  EXPECT_FALSE(plan.entries[2].selected);
+
+  EXPECT_TRUE(select_entries(plan, {}, {"*.bin"}).empty());
+  EXPECT_TRUE(plan.entries[0].selected && plan.entries[1].selected && !plan.entries[2].selected);
+}
+
+}  // namespace
+}  // namespace darvex

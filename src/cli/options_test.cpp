@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "cli/options.hpp"
+
+namespace darvex {
+namespace {
+
+using args = std::vector<std::string>;
+
+TEST(Options, ReadsEachOptionInEachOfItsForms) {
+  const struct {
+    args given;
+    void (*check)(const options&);
+  } cases[] = {
+      {{"-l", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::list); }},
+      {{"--test", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::test); }},
+      {{"-d", "out", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
+      {{"-dout", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
+      {{"--directory", "out", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
+      {{"--directory=o=ut", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "o=ut"); }},
+      {{"-i", "*.xml", "--include=b", "-ic", "a.dat"},
+       [](const options& o) { EXPECT_EQ(o.includes, (args{"*.xml", "b", "c"})); }},
+      {{"-x", "*.bin", "--exclude", "-", "a.dat"}, [](const options& o) { EXPECT_EQ(o.excludes, (args{"*.bin", "-"})); }},
+      {{"-nq", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.no_overwrite && o.quiet); }},
+      {{"--no-overwrite", "--quiet", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.no_overwrite && o.quiet); }},
+      {{"-j", "3", "a.dat"}, [](const options& o) { EXPECT_EQ(o.jobs, 3u); }},
+      {{"-qj64", "a.dat"}, [](const options& o) { EXPECT_EQ(o.jobs, 64u); }},
+      {{"-h", "--bogus"}, [](const options& o) { EXPECT_EQ(o.what, command::help); }},
+      {{"--version"}, [](const options& o) { EXPECT_EQ(o.what, command::version); }},
+      {{}, [](const options& o) { EXPECT_EQ(o.what, command::usage_text); }},
+  };
+  for (const auto& c : cases) {
+    const parsed_options parsed = parse_options(c.given);
+    SCOPED_TRACE(::testing::PrintToString(c.given));
+    EXPECT_EQ(parsed.error, "");
+    c.check(parsed.chosen);
+  }
+}
+
+TEST(Options, ArchivesFollowTheOptionsAndDoubleDashEndsThem) {
+  const struct {
+    args given;
+    args archives;
+  } cases[] = {
+      {{"a.dat", "b.dat"}, {"a.dat", "b.dat"}},
+      {{"-l", "--", "-a.dat", "b.dat"}, {"-a.dat", "b.dat"}},
+      {{"a.dat", "--", "-b.dat"}, {"a.dat", "-b.dat"}},
+      {{"-", "a.dat"}, {"-", "a.dat"}},
+      {{"./-a.dat"}, {"./-a.dat"}},
+  };
+  for (const auto& c : cases) {
+    const parsed_options parsed = parse_options(c.given);
+    EXPECT_EQ(parsed.error, "") << ::testing::PrintToString(c.given);
+    EXPECT_EQ(parsed.chosen.archives, c.archives) << ::testing::PrintToString(c.given);
+  }
+}
+
+TEST(Options, UsageErrorsSayWhatIsWrong) {
+  const struct {
+    args given;
+    const char* error;
+  } cases[] = {
+      {{"-z", "a.dat"}, "unknown option '-z'"},
+      {{"--zap", "a.dat"}, "unknown option '--zap'"},
+      {{"-d"}, "option '-d' needs DIR"},
+      {{"--directory"}, "option '--directory' needs DIR"},
+      {{"-d", "", "a.dat"}, "option '-d' needs a directory name"},
+      {{"-i"}, "option '-i' needs GLOB"},
+      {{"-l"}, "no archive given"},
+      {{"-q", "--"}, "no archive given"},
+      {{"-l", "-t", "a.dat"}, "'-l' and '-t' cannot be used together"},
+      {{"-tl", "a.dat"}, "'-l' and '-t' cannot be used together"},
+      {{"--list=yes", "a.dat"}, "option '--list' takes no value"},
+      {{"-j", "0", "a.dat"}, "takes a number of jobs from 1 to 64, not '0'"},
+      {{"-j", "65", "a.dat"}, "not '65'"},
+      {{"-j", "2x", "a.dat"}, "not '2x'"},
+      {{"--jobs="}, "not ''"},
+      {{"a.dat", "-l"}, "option '-l' after an archive"},
+  };
+  for (const auto& c : cases) {
+    const std::string error = parse_options(c.given).error;
+    EXPECT_NE(error.find(c.error), std::string::npos) << ::testing::PrintToString(c.given) << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace darvex
