@@ -50,7 +50,7 @@ void write_file(const fs::path& path, const std::string& bytes) {
 std::vector<std::string> list_tree(const fs::path& dir) {
   std::vector<std::string> paths;
   for (const auto& item : fs::recursive_directory_iterator(dir)) {
-    paths.push_back(fs::relative(item.path(), dir).generic_string());
+    paths.push_back(item.path().lexically_relative(dir).generic_string());  // links stay links
   }
   std::sort(paths.begin(), paths.end());
   return paths;

@@ -3,7 +3,10 @@
 // A scratch tree in which the whole tool runs in-process on an archive's bytes, and which shows
 // any write outside the output directory. root/up/work/ holds the archive input.dat, its output
 // directory input/ and a sentinel file; the levels above catch "../", "../../" and "../../../"
-// escapes. One site serves any number of runs, so that fuzzing and sweeps stay cheap.
+// escapes. Before each run, links are planted in the output directory where the run will write:
+// at table.bin and at each entry's name (or its first directory part), leading to the sentinel
+// or to the directory above, so that a run that writes through a link shows too. One site
+// serves any number of runs, so that fuzzing and sweeps stay cheap.
 
 #include <string>
 #include <vector>
@@ -16,25 +19,27 @@ class watched_site {
  public:
   watched_site();
 
-  // Empties the output directory, writes `archive` as input.dat and runs the tool on it, as
-  // `DarvEx <absolute path of input.dat>` would. Returns the exit status. The working
-  // directory is restored afterwards.
-  int run(const std::string& archive);
+  // Empties the output directory, plants its links, writes `archive` as input.dat and runs the
+  // tool on it, as `DarvEx <options> <absolute path of input.dat>` would. Returns the exit status.
+  int run(const std::string& archive, const std::vector<std::string>& options = {});
 
   // What the last run broke, one line each, empty when nothing: a file or directory outside
   // the output directory, a changed sentinel or archive, or something in the output directory
-  // that is not a regular file.
+  // that is neither a regular file nor a link planted there and left as it was.
   std::vector<std::string> escapes() const;
 
   const fs::path& output_dir() const { return output_; }
 
  private:
+  void plant_links(const std::string& archive);
+
   scratch_dir root_;
   fs::path work_;
   fs::path archive_;
   fs::path output_;
   fs::path sentinel_;
   std::string archive_bytes_;
+  std::vector<std::pair<std::string, std::string>> planted_;  // name in the output directory, target
 };
 
 }  // namespace darvex::testing
