@@ -114,7 +114,7 @@ tool_result run_tool(const std::filesystem::path& working_dir, const std::vector
   const std::string launcher = environment("DARVEX_LAUNCHER", "");
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
-  command.push_back(environment("DARVEX_TOOL", DARVEX_TOOL_PATH));
+  command.push_back(tool_path());
   command.insert(command.end(), args.begin(), args.end());
   if (launcher.empty()) return run_once(working_dir, command, routing);
 
@@ -126,6 +126,8 @@ tool_result run_tool(const std::filesystem::path& working_dir, const std::vector
   result.err = without_carriage_returns(result.err);
   return result;
 }
+
+std::string tool_path() { return environment("DARVEX_TOOL", DARVEX_TOOL_PATH); }
 
 bool testing_a_windows_build() {
   const char* tool = std::getenv("DARVEX_TOOL");

@@ -27,6 +27,9 @@ struct output_routing {
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const output_routing& routing = {});
 
+// The executable under test: $DARVEX_TOOL, or the one this build made.
+std::string tool_path();
+
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
