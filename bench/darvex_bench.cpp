@@ -111,7 +111,7 @@ int run(const std::string& tool, const std::string& dir, int runs) {
   a.archive.write_to(dir + "/" + a.file_name);
   b.archive.write_to(dir + "/" + b.file_name);
 
-  std::printf("Inflater: %s. Load average before: %.2f\n", inflater_name(), load_average());
+  std::printf("Inflater: %s. Load average before: %.2f\n", inflater_name().c_str(), load_average());
   std::fflush(stdout);
   // The floors' one reused buffer, as large as the tool's entry buffer.
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[ENTRY_BUFFER_SIZE]);

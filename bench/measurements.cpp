@@ -49,23 +49,23 @@ tool_run time_tool(tool_launcher& launcher, const std::string& tool, const std::
   return launcher.run(tool, run_dir, archive.file_name);
 }
 
-int inflate_with_zlib_only(unsigned char* destination, std::size_t room, const unsigned char* source,
-                           std::size_t source_length) {
-  return inflate_with_zlib(destination, room, source, source_length).status;
+bool inflate_with_zlib_only(unsigned char* destination, std::size_t room, const unsigned char* source,
+                            std::size_t source_length) {
+  return inflate_with_zlib(destination, room, source, source_length).outcome == inflate_outcome::complete;
 }
 
-int inflate_as_the_tool_does(unsigned char* destination, std::size_t room, const unsigned char* source,
-                             std::size_t source_length) {
-  return inflate_stream(destination, room, source, source_length).status;
+bool inflate_as_the_tool_does(unsigned char* destination, std::size_t room, const unsigned char* source,
+                              std::size_t source_length) {
+  static inflater reused;  // one for every stream, as each of the tool's workers keeps one
+  return reused.inflate(destination, room, source, source_length).outcome == inflate_outcome::complete;
 }
 
-double time_inflating(const bench_archive& archive, inflater inflate, unsigned char* buffer) {
+double time_inflating(const bench_archive& archive, inflate_function inflate, unsigned char* buffer) {
   const std::vector<span> spans = archive.spans();
   int failures = 0;
   const auto start = clock_type::now();
   for (const span& s : spans) {
-    failures += inflate(buffer, s.room, reinterpret_cast<const unsigned char*>(s.stream.data()),
-                        s.stream.size()) != 0;
+    failures += !inflate(buffer, s.room, reinterpret_cast<const unsigned char*>(s.stream.data()), s.stream.size());
   }
   const double seconds = seconds_since(start);
   if (failures != 0) throw std::runtime_error("a benchmark span did not inflate");

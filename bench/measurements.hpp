@@ -26,13 +26,14 @@ void remove_run_dirs(const std::string& dir);
 tool_run time_tool(tool_launcher& launcher, const std::string& tool, const std::string& run_dir,
                    const bench_archive& archive);
 
-using inflater = int (*)(unsigned char* destination, std::size_t room, const unsigned char* source,
-                         std::size_t source_length);
+// Inflates one stream completely into the room given, or returns false.
+using inflate_function = bool (*)(unsigned char* destination, std::size_t room, const unsigned char* source,
+                                  std::size_t source_length);
 
 // Inflates every span, one after another, into `buffer` (large enough for any span).
-double time_inflating(const bench_archive& archive, inflater inflate, unsigned char* buffer);
-int inflate_with_zlib_only(unsigned char*, std::size_t, const unsigned char*, std::size_t);
-int inflate_as_the_tool_does(unsigned char*, std::size_t, const unsigned char*, std::size_t);
+double time_inflating(const bench_archive& archive, inflate_function inflate, unsigned char* buffer);
+bool inflate_with_zlib_only(unsigned char*, std::size_t, const unsigned char*, std::size_t);
+bool inflate_as_the_tool_does(unsigned char*, std::size_t, const unsigned char*, std::size_t);
 
 // Creates a directory in `run_dir` and writes the tool's files there from memory with plain
 // open/write/close.
