@@ -46,7 +46,7 @@ void remove_run_dirs(const std::string& dir) { std::filesystem::remove_all(dir +
 
 tool_run time_tool(tool_launcher& launcher, const std::string& tool, const std::string& run_dir,
                    const bench_archive& archive) {
-  return launcher.run(tool, run_dir, archive.file_name);
+  return launcher.run(run_dir, {tool, archive.file_name});
 }
 
 bool inflate_with_zlib_only(unsigned char* destination, std::size_t room, const unsigned char* source,
