@@ -1,143 +1,164 @@
-// Measures the tool against its physical floors on the benchmark archives A and B:
-//   (a) the whole tool, files and all;   (b) zlib alone inflating the same spans in memory;
-//   (c) the fast inflater doing the same; (w) writing the same files from memory;
-//   (m) the tool's peak memory.
-// Each figure is the median of RUNS runs taken in turn (tool, floors, tool, ...), since the
-// machines it runs on are shared and noisy.
+// Measures the tool at one job and at its default job count, side by side, on three sets:
+//   A and B, generated archives, against the tool's physical floors:
+//     (a) the whole tool, files and all;   (b) zlib alone inflating the same spans in memory;
+//     (c) the fast inflater doing the same; (w) writing the same files from memory;
+//   the real contents, files from this machine, against the zip extractors installed here
+//   extracting the same contents packed as a zip;
+// with the peak memory of every command. Each figure is the median of RUNS runs taken in turn
+// (every command once, then again), since the machines it runs on are shared and noisy.
 //
-//   darvex_bench TOOL DIR [RUNS]     (RUNS defaults to 7, at least 5)
+//   darvex_bench TOOL DIR [RUNS [REAL_MIB]]   RUNS defaults to 7 (fewer than 5 is a smoke run),
+//                                             REAL_MIB, the real contents' size, to 120
+//   darvex_bench --write-real DIR [REAL_MIB]  only writes the real contents to DIR
 
-#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "archive/archive.hpp"
 #include "archive/inflate.hpp"
-#include "bench_archives.hpp"
-#include "measurements.hpp"
+#include "bench_sets.hpp"
+#include "set_report.hpp"
 
 namespace darvex::bench {
 namespace {
 
-constexpr int DEFAULT_RUNS = 7;
-constexpr int FEWEST_RUNS = 5;
+constexpr long DEFAULT_RUNS = 7;
+constexpr int FEWEST_MEDIAN_RUNS = 5;
+constexpr long DEFAULT_REAL_MIB = 120;
+constexpr double MIB = 1024.0 * 1024.0;
 
-struct samples {
-  std::vector<double> tool, zlib, fast, write, peak_mib, faults;
-};
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-// "0.412 s (0.405..0.447)": the median and the spread of the runs.
-void print_time(const char* what, const std::vector<double>& values, double mib) {
-  const auto [low, high] = std::minmax_element(values.begin(), values.end());
-  std::printf("  %-34s %8.4f s  (%.4f..%.4f)  %7.1f MiB/s\n", what, median(values), *low, *high,
-              mib / median(values));
-}
-
-void print_ratio(const char* name, double ratio, double target) {
-  if (target > 0) {
-    std::printf("  %s = %.2f  (target <= %.2f: %s)\n", name, ratio, target, ratio <= target ? "met" : "MISSED");
-  } else {
-    std::printf("  %s = %.2f\n", name, ratio);
-  }
-}
-
-void report(const bench_archive& archive, const samples& s, double target_a_b, double target_a_c,
-            double target_a_w) {
-  const double mib = static_cast<double>(archive.output_bytes()) / (1024.0 * 1024.0);
-  const auto [smallest, largest] = std::minmax_element(
-      archive.contents.begin(), archive.contents.end(),
-      [](const std::string& x, const std::string& y) { return x.size() < y.size(); });
-  std::printf("\narchive %s: %zu entries of %zu to %zu bytes, %.1f MiB compressed, %.1f MiB written "
-              "(entries and table.bin); medians of %zu runs (min..max)\n",
-              archive.file_name.c_str(), archive.contents.size(), smallest->size(), largest->size(),
-              static_cast<double>(archive.archive.stream_offsets().back()) / (1024.0 * 1024.0), mib,
-              s.tool.size());
-  print_time("(a) the tool, files and all", s.tool, mib);
-  print_time("(b) zlib floor, in memory", s.zlib, mib);
-  print_time("(c) fast floor, in memory", s.fast, mib);
-  print_time("(w) write floor, no inflate", s.write, mib);
-  const auto peak = std::max_element(s.peak_mib.begin(), s.peak_mib.end());
-  std::printf("  (m) the tool's peak memory: %.1f MiB median, %.1f MiB at most (target < 40); "
-              "%.0f minor faults\n", median(s.peak_mib), *peak, median(s.faults));
-  print_ratio("a/b", median(s.tool) / median(s.zlib), target_a_b);
-  print_ratio("a/c", median(s.tool) / median(s.fast), target_a_c);
-  print_ratio("a/w", median(s.tool) / median(s.write), target_a_w);
-  // What the tool adds to inflating and writing, done one after the other.
-  print_ratio("a/(c+w)", median(s.tool) / (median(s.fast) + median(s.write)), 0);
-}
-
-// One run of each measurement on `archive`, in turn.
-void measure_once(tool_launcher& launcher, const std::string& tool, const std::string& dir,
-                  const bench_archive& archive, int run_number, unsigned char* buffer, samples& s) {
-  const std::string run_dir = make_run_dir(dir, archive, run_number);
-  settle(dir);
-  const tool_run run = time_tool(launcher, tool, run_dir, archive);
-  settle(dir);
-  if (run.status != 0) {
-    std::fprintf(stderr, "darvex_bench: the tool exited with %d on %s\n", run.status, archive.file_name.c_str());
-    std::exit(1);
-  }
-  s.tool.push_back(run.seconds);
-  s.peak_mib.push_back(static_cast<double>(run.peak_kib) / 1024.0);
-  s.faults.push_back(static_cast<double>(run.minor_faults));
-  s.zlib.push_back(time_inflating(archive, inflate_with_zlib_only, buffer));
-  s.fast.push_back(time_inflating(archive, inflate_as_the_tool_does, buffer));
-  s.write.push_back(time_writing(run_dir, archive));
-  settle(dir);
-}
+// The parallel pipeline's targets.
+constexpr double PARALLEL_GAIN_TARGET = 0.65;  // default jobs / -j 1 on A and on the real contents
+constexpr double NOISE_TARGET = 1.05;          // on B: no slower than -j 1, within 5%
+constexpr double BSDTAR_TARGET = 0.40;         // default jobs / bsdtar on the real contents
+// The tool against its floors, at default jobs.
+constexpr floor_targets A_FLOOR_TARGETS = {0.7, 1.4, 0};
+constexpr floor_targets B_FLOOR_TARGETS = {0, 0, 1.25};
 
 double load_average() {
   double load = 0;
   return getloadavg(&load, 1) == 1 ? load : -1;
 }
 
-int run(const std::string& tool, const std::string& dir, int runs) {
+struct real_contents {
+  real_selection selection;
+  real_set packed;
+};
+
+// Selects the real contents and writes them to `dir`.
+real_contents write_real_contents(const std::string& dir, std::uint64_t mib) {
+  std::printf("Selecting about %llu MiB of files under %s and writing them to %s ...\n",
+              static_cast<unsigned long long>(mib), joined(REAL_ROOTS, ", ").c_str(), dir.c_str());
+  std::fflush(stdout);
+  real_contents made{select_real_files(REAL_ROOTS, mib * 1024 * 1024), {}};
+  made.packed = pack_real_files(made.selection, dir);
+  return made;
+}
+
+void say_how_it_runs(int runs) {
+  std::printf("Inflater: %s. Default jobs: %u. Load average before: %.2f\n", inflater_name().c_str(), default_jobs(),
+              load_average());
+  if (runs < FEWEST_MEDIAN_RUNS) {
+    std::printf("A smoke run: %d run%s of each command, too few for figures to keep (take at least %d).\n", runs,
+                runs == 1 ? "" : "s", FEWEST_MEDIAN_RUNS);
+  }
+  std::fflush(stdout);
+}
+
+void print_targets(const std::vector<ratio>& targets) {
+  std::printf("\nTargets (on B, \"no slower than -j 1\" within 5%%):\n");
+  for (const ratio& r : targets) print_ratio(r);
+}
+
+int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t real_mib) {
+  const auto start = std::chrono::steady_clock::now();
   tool_launcher launcher;  // before the archives fill memory
   remove_run_dirs(dir);
   std::filesystem::create_directories(dir);
-  std::printf("Writing the benchmark archives to %s ...\n", dir.c_str());
+  const real_contents real = write_real_contents(dir, real_mib);
+  const peer_search peers = find_peers("../" + real.packed.zip);
+  std::printf("Writing the benchmark archives A and B to %s ...\n", dir.c_str());
   std::fflush(stdout);
   const bench_archive a = make_archive_a();
   const bench_archive b = make_archive_b();
   a.archive.write_to(dir + "/" + a.file_name);
   b.archive.write_to(dir + "/" + b.file_name);
+  say_how_it_runs(runs);
 
-  std::printf("Inflater: %s. Load average before: %.2f\n", inflater_name(), load_average());
-  std::fflush(stdout);
+  const auto count = static_cast<std::size_t>(runs);
+  const bool with_real = real.packed.files > 0;
+  bench_set set_a = archive_set(tool, a, count);
+  bench_set set_b = archive_set(tool, b, count);
+  bench_set set_real = real_contents_set(tool, real.selection, real.packed, peers.found, count);
   // The floors' one reused buffer, as large as the tool's entry buffer.
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[ENTRY_BUFFER_SIZE]);
-  samples sa, sb;
+  floors floors_a, floors_b;
   for (int i = 0; i < runs; ++i) {
-    measure_once(launcher, tool, dir, a, i, buffer.get(), sa);
-    measure_once(launcher, tool, dir, b, i, buffer.get(), sb);
+    measure_once(launcher, dir, set_a, i);
+    measure_floors(dir, a, i, buffer.get(), floors_a);
+    measure_once(launcher, dir, set_b, i);
+    measure_floors(dir, b, i, buffer.get(), floors_b);
+    if (with_real) measure_once(launcher, dir, set_real, i);
   }
   remove_run_dirs(dir);
-  report(a, sa, 0.7, 1.4, 0);
-  report(b, sb, 0, 0, 1.25);
-  std::printf("\nLoad average after: %.2f\n", load_average());
+
+  std::vector<ratio> targets = {parallel_gain("A", set_a, PARALLEL_GAIN_TARGET),
+                                parallel_gain("B", set_b, NOISE_TARGET)};
+  report_archive(set_a, floors_a, A_FLOOR_TARGETS, targets[0]);
+  report_archive(set_b, floors_b, B_FLOOR_TARGETS, targets[1]);
+  if (with_real) {
+    targets.push_back(parallel_gain("real contents", set_real, PARALLEL_GAIN_TARGET));
+    if (auto against_bsdtar = report_real(set_real, peers.missing, targets.back(), BSDTAR_TARGET)) {
+      targets.push_back(*against_bsdtar);
+    }
+  } else {
+    std::printf("\nreal contents: no files under %s: skipped\n", joined(REAL_ROOTS, ", ").c_str());
+  }
+  print_targets(targets);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("\nLoad average after: %.2f. The benchmark took %.0f s.\n", load_average(), seconds);
   return 0;
+}
+
+int write_real_only(const std::string& dir, std::uint64_t real_mib) {
+  std::filesystem::create_directories(dir);
+  const real_set real = write_real_contents(dir, real_mib).packed;
+  std::printf("Wrote %zu files (%.1f MiB) as %s\n", real.files, static_cast<double>(real.bytes) / MIB,
+              joined(real.archives, " ").c_str());
+  return real.files > 0 ? 0 : 1;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: darvex_bench TOOL DIR [RUNS [REAL_MIB]]\n"
+               "       darvex_bench --write-real DIR [REAL_MIB]\n");
+  return 2;
 }
 
 }  // namespace
 }  // namespace darvex::bench
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: darvex_bench TOOL DIR [RUNS]\n");
-    return 2;
+  using namespace darvex::bench;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  // Absolute, since the commands run inside run directories.
+  const auto absolute = [](const std::string& path) { return std::filesystem::absolute(path).string(); };
+  const auto number_at = [&args](std::size_t at, long fallback) {
+    return args.size() > at ? std::max(std::atol(args[at].c_str()), 1L) : fallback;
+  };
+  try {
+    if (args.size() >= 2 && args[0] == "--write-real") {
+      return write_real_only(absolute(args[1]), static_cast<std::uint64_t>(number_at(2, DEFAULT_REAL_MIB)));
+    }
+    if (args.size() < 2 || args[0].rfind("--", 0) == 0) return usage();
+    return run(absolute(args[0]), absolute(args[1]), static_cast<int>(number_at(2, DEFAULT_RUNS)),
+               static_cast<std::uint64_t>(number_at(3, DEFAULT_REAL_MIB)));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "darvex_bench: %s\n", error.what());
+    return 1;
   }
-  const int runs = argc > 3 ? std::max(std::atoi(argv[3]), darvex::bench::FEWEST_RUNS)
-                            : darvex::bench::DEFAULT_RUNS;
-  // Absolute, since the tool runs inside DIR.
-  const auto absolute = [](const char* path) { return std::filesystem::absolute(path).string(); };
-  return darvex::bench::run(absolute(argv[1]), absolute(argv[2]), runs);
 }

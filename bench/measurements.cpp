@@ -19,6 +19,12 @@ double seconds_since(clock_type::time_point start) {
   return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+std::size_t files_under(const std::string& dir) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) count += entry.is_regular_file();
+  return count;
+}
+
 void write_whole(int file, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(file, bytes.data(), bytes.size());
@@ -29,10 +35,11 @@ void write_whole(int file, std::string_view bytes) {
 
 }  // namespace
 
-std::string make_run_dir(const std::string& dir, const bench_archive& archive, int run) {
-  const std::string run_dir = dir + "/runs/" + archive.output_dir() + "-" + std::to_string(run);
+std::string make_run_dir(const std::string& dir, const std::string& id, int run,
+                         const std::vector<std::string>& inputs) {
+  const std::string run_dir = dir + "/runs/" + id + "-" + std::to_string(run);
   std::filesystem::create_directories(run_dir);
-  std::filesystem::create_hard_link(dir + "/" + archive.file_name, run_dir + "/" + archive.file_name);
+  for (const std::string& input : inputs) std::filesystem::create_hard_link(dir + "/" + input, run_dir + "/" + input);
   return run_dir;
 }
 
@@ -44,28 +51,39 @@ void settle(const std::string& dir) {
 
 void remove_run_dirs(const std::string& dir) { std::filesystem::remove_all(dir + "/runs"); }
 
-tool_run time_tool(tool_launcher& launcher, const std::string& tool, const std::string& run_dir,
-                   const bench_archive& archive) {
-  return launcher.run(tool, run_dir, archive.file_name);
+tool_run time_contender(tool_launcher& launcher, const std::string& dir, const contender& who,
+                        const std::vector<std::string>& inputs, int run) {
+  const std::string run_dir = make_run_dir(dir, who.id, run, inputs);
+  const std::string work = who.work.empty() ? run_dir : run_dir + "/" + who.work;
+  std::filesystem::create_directories(work);
+  settle(dir);
+  const tool_run result = launcher.run(work, who.command);
+  settle(dir);
+  if (result.status != 0) throw std::runtime_error(who.label + " exited with status " + std::to_string(result.status));
+  const std::size_t left = files_under(run_dir) - inputs.size();
+  if (left != who.files) {
+    throw std::runtime_error(who.label + " left " + std::to_string(left) + " files, not " + std::to_string(who.files));
+  }
+  return result;
 }
 
-int inflate_with_zlib_only(unsigned char* destination, std::size_t room, const unsigned char* source,
-                           std::size_t source_length) {
-  return inflate_with_zlib(destination, room, source, source_length).status;
+bool inflate_with_zlib_only(unsigned char* destination, std::size_t room, const unsigned char* source,
+                            std::size_t source_length) {
+  return inflate_with_zlib(destination, room, source, source_length).outcome == inflate_outcome::complete;
 }
 
-int inflate_as_the_tool_does(unsigned char* destination, std::size_t room, const unsigned char* source,
-                             std::size_t source_length) {
-  return inflate_stream(destination, room, source, source_length).status;
+bool inflate_as_the_tool_does(unsigned char* destination, std::size_t room, const unsigned char* source,
+                              std::size_t source_length) {
+  static inflater reused;  // one for every stream, as each of the tool's workers keeps one
+  return reused.inflate(destination, room, source, source_length).outcome == inflate_outcome::complete;
 }
 
-double time_inflating(const bench_archive& archive, inflater inflate, unsigned char* buffer) {
+double time_inflating(const bench_archive& archive, inflate_function inflate, unsigned char* buffer) {
   const std::vector<span> spans = archive.spans();
   int failures = 0;
   const auto start = clock_type::now();
   for (const span& s : spans) {
-    failures += inflate(buffer, s.room, reinterpret_cast<const unsigned char*>(s.stream.data()),
-                        s.stream.size()) != 0;
+    failures += !inflate(buffer, s.room, reinterpret_cast<const unsigned char*>(s.stream.data()), s.stream.size());
   }
   const double seconds = seconds_since(start);
   if (failures != 0) throw std::runtime_error("a benchmark span did not inflate");

@@ -12,7 +12,8 @@
 namespace darvex::bench {
 namespace {
 
-// A request is three strings, each ended by a zero byte, after their total length.
+// A request is its strings (the directory, then the command's arguments), each ended by a zero
+// byte, after their total length.
 bool read_exactly(int from, void* into, std::size_t length) {
   auto* at = static_cast<char*>(into);
   while (length > 0) {
@@ -35,18 +36,18 @@ bool write_exactly(int to, const void* from, std::size_t length) {
   return true;
 }
 
-// In the tool's process: enter `dir`, send stdout to /dev/null and become the tool.
-[[noreturn]] void exec_tool(const char* tool, const char* dir, const char* archive) {
+// In the command's process: enter `dir`, send stdout to /dev/null and become the command.
+[[noreturn]] void exec_command(const char* dir, char* const* argv) {
   const int null = open("/dev/null", O_WRONLY);
   if (chdir(dir) != 0 || null < 0 || dup2(null, STDOUT_FILENO) < 0) _exit(127);
-  execl(tool, tool, archive, static_cast<char*>(nullptr));
+  execvp(argv[0], argv);
   _exit(127);
 }
 
-tool_run run_here(const char* tool, const char* dir, const char* archive) {
+tool_run run_here(const char* dir, char* const* argv) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
-  if (child == 0) exec_tool(tool, dir, archive);
+  if (child == 0) exec_command(dir, argv);
   int status = 0;
   rusage usage{};
   if (child < 0 || wait4(child, &status, 0, &usage) != child) return {0, 0, 0, -1};
@@ -60,10 +61,12 @@ tool_run run_here(const char* tool, const char* dir, const char* archive) {
   while (read_exactly(requests, &length, sizeof length)) {
     std::vector<char> strings(length);
     if (!read_exactly(requests, strings.data(), length)) break;
-    const char* tool = strings.data();
-    const char* dir = tool + std::char_traits<char>::length(tool) + 1;
-    const char* archive = dir + std::char_traits<char>::length(dir) + 1;
-    const tool_run run = run_here(tool, dir, archive);
+    std::vector<char*> pointers;
+    for (std::size_t at = 0; at < length; at += std::char_traits<char>::length(&strings[at]) + 1) {
+      pointers.push_back(&strings[at]);
+    }
+    pointers.push_back(nullptr);
+    const tool_run run = pointers.size() > 2 ? run_here(pointers[0], pointers.data() + 1) : tool_run{0, 0, 0, -1};
     if (!write_exactly(replies, &run, sizeof run)) break;
   }
   _exit(0);
@@ -94,8 +97,9 @@ tool_launcher::~tool_launcher() {
   waitpid(helper_, nullptr, 0);
 }
 
-tool_run tool_launcher::run(const std::string& tool, const std::string& dir, const std::string& archive) {
-  const std::string strings = tool + '\0' + dir + '\0' + archive + '\0';
+tool_run tool_launcher::run(const std::string& dir, const std::vector<std::string>& command) {
+  std::string strings = dir + '\0';
+  for (const std::string& argument : command) strings += argument + '\0';
   const auto length = static_cast<std::uint32_t>(strings.size());
   tool_run run{};
   if (!write_exactly(requests_, &length, sizeof length) ||

@@ -1,19 +1,21 @@
 #pragma once
 
-// Runs the tool from a small helper process made before the benchmark holds its archives in
-// memory. A child's peak memory counts the memory of the process it was forked from, so the
-// tool must not be forked from the benchmark itself once that holds hundreds of MiB.
+// Runs the tool, and the extractors it is compared with, from a small helper process made
+// before the benchmark holds its archives in memory. A child's peak memory counts the memory of
+// the process it was forked from, so no command may be forked from the benchmark itself once
+// that holds hundreds of MiB.
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace darvex::bench {
 
 struct tool_run {
   double seconds;     // from fork to exit
-  long peak_kib;      // the tool's peak resident memory
+  long peak_kib;      // its peak resident memory
   long minor_faults;  // pages it touched for the first time, mostly
-  int status;         // the tool's exit status, or -1
+  int status;         // the exit status (127: it could not start), or -1
 };
 
 class tool_launcher {
@@ -23,8 +25,9 @@ class tool_launcher {
   tool_launcher(const tool_launcher&) = delete;
   tool_launcher& operator=(const tool_launcher&) = delete;
 
-  // Runs `tool archive` inside `dir`, its progress text going to /dev/null.
-  tool_run run(const std::string& tool, const std::string& dir, const std::string& archive);
+  // Runs `command` (its program, looked up on PATH unless it holds a '/', then its arguments)
+  // inside `dir`, its standard output going to /dev/null.
+  tool_run run(const std::string& dir, const std::vector<std::string>& command);
 
  private:
   int requests_ = -1;
