@@ -3,9 +3,11 @@
 # DARVEX_FAST_INFLATE is ON and a libdeflate that links for the target is found (Debian ships
 # no CMake config for it, so it is looked for by header and library; a cross-build finds none
 # unless its sysroot has one). Defines DARVEX_FAST_INFLATE_FOUND and, when found, the
-# darvex::libdeflate target.
+# darvex::libdeflate target. DARVEX_REQUIRE_FAST_INFLATE makes a build without libdeflate an
+# error instead (CI uses it, so that the main test run is known to use it).
 
 option(DARVEX_FAST_INFLATE "Inflate with libdeflate where it gives zlib's result" ON)
+option(DARVEX_REQUIRE_FAST_INFLATE "Fail the configure step when libdeflate is not used" OFF)
 set(DARVEX_FAST_INFLATE_FOUND FALSE)
 
 if(DARVEX_FAST_INFLATE)
@@ -41,4 +43,8 @@ if(DARVEX_FAST_INFLATE)
   endif()
 else()
   message(STATUS "DarvEx inflater: zlib only (DARVEX_FAST_INFLATE is OFF)")
+endif()
+
+if(DARVEX_REQUIRE_FAST_INFLATE AND NOT DARVEX_FAST_INFLATE_FOUND)
+  message(FATAL_ERROR "DARVEX_REQUIRE_FAST_INFLATE is ON, but libdeflate is not used (see the line above)")
 endif()

@@ -1,0 +1,21 @@
+# The manual page: doc/DarvEx.1.in with project()'s version filled in, installed as
+# share/man/man1/DarvEx.1, and two tests on it: groff renders it without a warning, and it
+# documents exactly the options that `DarvEx --help` shows. Windows builds have no manual page.
+
+set(DARVEX_MAN_PAGE ${PROJECT_BINARY_DIR}/doc/DarvEx.1)
+configure_file(doc/DarvEx.1.in ${DARVEX_MAN_PAGE} @ONLY)
+install(FILES ${DARVEX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+
+if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
+  find_program(DARVEX_GROFF groff)
+  if(DARVEX_GROFF)
+    add_test(NAME ManPage.RendersWithoutWarnings
+             COMMAND ${CMAKE_COMMAND} -DGROFF=${DARVEX_GROFF} -DPAGE=${DARVEX_MAN_PAGE}
+                     -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page_renders.cmake)
+  else()
+    message(STATUS "DarvEx manual page: not rendered by the tests, groff was not found (on Debian: apt-get install groff-base)")
+  endif()
+  add_test(NAME ManPage.DocumentsTheOptionsOfHelp
+           COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:DarvEx> -DPAGE=${DARVEX_MAN_PAGE}
+                   -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page_options.cmake)
+endif()
