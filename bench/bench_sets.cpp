@@ -27,9 +27,9 @@ std::vector<contender> tool_contenders(const std::string& tool, const std::strin
 }
 
 std::string archive_heading(const bench_archive& archive, std::size_t runs) {
-  const auto [smallest, largest] = std::minmax_element(
-      archive.contents.begin(), archive.contents.end(),
-      [](const std::string& x, const std::string& y) { return x.size() < y.size(); });
+  const auto [smallest, largest] =
+      std::minmax_element(archive.contents.begin(), archive.contents.end(),
+                          [](const std::string& x, const std::string& y) { return x.size() < y.size(); });
   char heading[512];
   std::snprintf(heading, sizeof heading,
                 "archive %s: %zu entries of %zu to %zu bytes, %.1f MiB compressed, %.1f MiB written "

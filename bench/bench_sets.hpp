@@ -45,7 +45,6 @@ struct floors {
 };
 
 // One run of each floor of `archive`.
-void measure_floors(const std::string& dir, const bench_archive& archive, int run, unsigned char* buffer,
-                    floors& into);
+void measure_floors(const std::string& dir, const bench_archive& archive, int run, unsigned char* buffer, floors& into);
 
 }  // namespace darvex::bench

@@ -36,8 +36,8 @@ void add_candidates(const fs::path& root, std::vector<real_file>& into) {
 std::string entry_name(std::size_t number, const fs::path& path) {
   std::string own = path.filename().string().substr(0, LONGEST_OWN_NAME);
   for (char& c : own) {
-    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '_' || c == '+' || c == '-';
+    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                      c == '_' || c == '+' || c == '-';
     if (!kept) c = '_';
   }
   return std::to_string(100000 + number).substr(1) + "-" + own;

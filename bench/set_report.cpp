@@ -18,10 +18,11 @@ void print_timings(const bench_set& set, const std::string& prefix) {
 void print_peak_memory(const bench_set& set) {
   const std::vector<double>& one_job = set.one_job().peak_mib;
   const double most = *std::max_element(one_job.begin(), one_job.end());
-  std::printf("  (m) peak memory: %.1f MiB at -j 1 (%.1f at most, target < %.0f: %s), %.1f MiB at default jobs; "
-              "%.0f and %.0f minor faults\n",
-              median(one_job), most, PEAK_MIB_TARGET, most < PEAK_MIB_TARGET ? "met" : "MISSED",
-              median(set.default_jobs().peak_mib), median(set.one_job().faults), median(set.default_jobs().faults));
+  std::printf(
+      "  (m) peak memory: %.1f MiB at -j 1 (%.1f at most, target < %.0f: %s), %.1f MiB at default jobs; "
+      "%.0f and %.0f minor faults\n",
+      median(one_job), most, PEAK_MIB_TARGET, most < PEAK_MIB_TARGET ? "met" : "MISSED",
+      median(set.default_jobs().peak_mib), median(set.one_job().faults), median(set.default_jobs().faults));
 }
 
 }  // namespace
@@ -47,8 +48,8 @@ void report_archive(const bench_set& set, const floors& measured, const floor_ta
   print_ratio_pair("a/(c+w)", one / (fast + write), all / (fast + write), 0);
 }
 
-std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers,
-                                 const ratio& gain, double bsdtar_target) {
+std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers, const ratio& gain,
+                                 double bsdtar_target) {
   print_timings(set, "");
   for (const std::string& note : missing_peers) std::printf("  (%s)\n", note.c_str());
   print_ratio(gain);

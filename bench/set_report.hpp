@@ -26,7 +26,7 @@ void report_archive(const bench_set& set, const floors& measured, const floor_ta
 
 // The real contents: the tool at both job counts and each peer, the peers missing, `gain`, and
 // default jobs against each peer. Returns the ratio against bsdtar, if it was measured.
-std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers,
-                                 const ratio& gain, double bsdtar_target);
+std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers, const ratio& gain,
+                                 double bsdtar_target);
 
 }  // namespace darvex::bench

@@ -102,8 +102,7 @@ tool_run tool_launcher::run(const std::string& dir, const std::vector<std::strin
   for (const std::string& argument : command) strings += argument + '\0';
   const auto length = static_cast<std::uint32_t>(strings.size());
   tool_run run{};
-  if (!write_exactly(requests_, &length, sizeof length) ||
-      !write_exactly(requests_, strings.data(), strings.size()) ||
+  if (!write_exactly(requests_, &length, sizeof length) || !write_exactly(requests_, strings.data(), strings.size()) ||
       !read_exactly(replies_, &run, sizeof run)) {
     throw std::runtime_error("the launcher stopped");
   }

@@ -5,9 +5,10 @@
 // the process it was forked from, so no command may be forked from the benchmark itself once
 // that holds hundreds of MiB.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
-#include <sys/types.h>
 
 namespace darvex::bench {
 

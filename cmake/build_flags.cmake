@@ -7,14 +7,14 @@
 
 option(DARVEX_WERROR "Treat compiler warnings as errors" OFF)
 set(DARVEX_SANITIZER_FLAGS "" CACHE STRING
-    "Sanitizer flags for every compile and link, e.g. -fsanitize=address (set by the asan and fuzz presets)")
+    "Sanitizer flags for every compile and link, e.g. -fsanitize=address (set by the asan, tsan and fuzz presets)")
 
 add_library(darvex_warnings INTERFACE)
 target_compile_options(darvex_warnings INTERFACE -Wall -Wextra -Wpedantic)
 if(DARVEX_WERROR)
   target_compile_options(darvex_warnings INTERFACE -Werror)
 endif()
-# 64-bit file offsets for fseeko/ftello on 32-bit POSIX systems.
+# 64-bit file offsets for pread and fstat on 32-bit POSIX systems: archives reach 4 GiB.
 target_compile_definitions(darvex_warnings INTERFACE _FILE_OFFSET_BITS=64)
 
 if(DARVEX_SANITIZER_FLAGS)

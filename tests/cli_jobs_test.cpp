@@ -19,14 +19,17 @@ namespace {
 // Names drawn from a small pool, so that some repeat, some differ only in case, and some are
 // refused or need a directory that exists.
 const std::vector<std::string> NAME_POOL = {"a.txt", "A.TXT", "b.bin", "sub/c.xml", "sub\\c.xml", "table.bin",
-                                            "../up",  "d.ogg", "e",     "missing/f",  "g.dat",     "h.cfg"};
+                                            "../up", "d.ogg", "e",     "missing/f", "g.dat",      "h.cfg"};
 
 std::string random_contents(std::mt19937& random) {
   const std::size_t length = random() % 4 == 0 ? random() % 300000 : random() % 3000;
   switch (random() % 3) {
-    case 0: return text_like(length, random());
-    case 1: return binary_like(length, random());
-    default: return incompressible(length, random());
+    case 0:
+      return text_like(length, random());
+    case 1:
+      return binary_like(length, random());
+    default:
+      return incompressible(length, random());
   }
 }
 
@@ -37,10 +40,17 @@ test_entry random_entry(std::mt19937& random) {
     case 0:
       if (!made.stream.empty()) made.stream[random() % made.stream.size()] ^= 0x5A;
       break;
-    case 1: made.stream.resize(made.stream.size() / 2); break;
-    case 2: made.size = made.size / 2; break;
-    case 3: made.size += 1000; break;
-    default: break;
+    case 1:
+      made.stream.resize(made.stream.size() / 2);
+      break;
+    case 2:
+      made.size = made.size / 2;
+      break;
+    case 3:
+      made.size += 1000;
+      break;
+    default:
+      break;
   }
   return made;
 }
@@ -49,7 +59,7 @@ test_archive random_archive(std::mt19937& random) {
   test_archive archive;
   const std::size_t count = 1 + random() % 40;
   for (std::size_t i = 0; i < count; ++i) archive.entries.push_back(random_entry(random));
-  if (random() % 6 == 0) archive.entries[random() % count].offset = 12;  // a span read twice
+  if (random() % 6 == 0) archive.entries[random() % count].offset = 12;           // a span read twice
   if (random() % 6 == 0) archive.entries[random() % count].offset = 0x7FFFFFF0u;  // past the index
   return archive;
 }
@@ -71,7 +81,8 @@ run_record run_with_jobs(const std::string& bytes, const std::string& jobs) {
     (merged ? record.merged : record.separate) = result;
     if (merged) continue;
     for (const auto& item : fs::recursive_directory_iterator(dir / "file")) {
-      if (item.is_regular_file()) record.files[fs::relative(item.path(), dir / "file").generic_string()] = read_file(item.path());
+      if (item.is_regular_file())
+        record.files[fs::relative(item.path(), dir / "file").generic_string()] = read_file(item.path());
     }
   }
   return record;
@@ -99,7 +110,8 @@ TEST(CliJobs, ManyWorkersGiveWhatOneGivesOnRandomArchives) {
 TEST(CliJobs, ManyWorkersGiveWhatOneGivesOnTruncatedAndFlippedArchives) {
   std::mt19937 random(9122026);
   test_archive archive;
-  for (int i = 0; i < 30; ++i) archive.entries.push_back(entry(NAME_POOL[i % NAME_POOL.size()], random_contents(random)));
+  for (int i = 0; i < 30; ++i)
+    archive.entries.push_back(entry(NAME_POOL[i % NAME_POOL.size()], random_contents(random)));
   const std::string whole = archive.bytes();
   for (int i = 0; i < 12; ++i) {
     const std::size_t cut = random() % whole.size();

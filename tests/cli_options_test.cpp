@@ -57,8 +57,7 @@ class CliOptions : public ::testing::Test {
 TEST_F(CliOptions, ListShowsSizeSpanAndNameOfEachEntryAndWritesNothing) {
   const test_archive archive = three_entries();
   const std::string expected =
-      "Archive: file.dat\n" + std::string(LIST_HEAD) +
-      list_line(8, archive.entries[0].stream.size(), "readme.txt") +
+      "Archive: file.dat\n" + std::string(LIST_HEAD) + list_line(8, archive.entries[0].stream.size(), "readme.txt") +
       list_line(5000, archive.entries[1].stream.size(), "levels/one.xml") +
       list_line(3000, archive.entries[2].stream.size(), "mesh.bin") + LIST_RULE +
       list_line(8008, archive.stream_offsets().back() - archive.stream_offsets().front(), "3 entries");
@@ -82,7 +81,8 @@ TEST_F(CliOptions, ListShowsRefusedEntriesWithTheirReasonsOnStderr) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.out.find("  ../escape\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("          1            -  past.bin\n"), std::string::npos)
-      << "a span that runs backwards shows as -\n" << result.out;
+      << "a span that runs backwards shows as -\n"
+      << result.out;
   EXPECT_NE(result.out.find("5 entries\n"), std::string::npos);
   const std::string index_at = std::to_string(archive.stream_offsets().back());
   EXPECT_EQ(result.err, std::string("DarvEx: entry 2 (../escape): unsafe name: a \"..\" component leaves the output "
@@ -102,14 +102,22 @@ TEST_F(CliOptions, TestInflatesEveryEntryInMemoryAndWritesNothing) {
     std::string out;
     std::string err;
   } cases[] = {
-      {{"-t", "file.dat"}, 0,
-       "Archive: file.dat\nOK      readme.txt\nOK      levels/one.xml\nOK      mesh.bin\n3 entries tested: all OK\n", ""},
-      {{"--test", "damaged.dat"}, 1,
-       "Archive: damaged.dat\nOK      readme.txt\nFAILED  levels/one.xml\nOK      mesh.bin\n3 entries tested: 1 failed\n",
+      {{"-t", "file.dat"},
+       0,
+       "Archive: file.dat\nOK      readme.txt\nOK      levels/one.xml\nOK      mesh.bin\n3 entries tested: all OK\n",
+       ""},
+      {{"--test", "damaged.dat"},
+       1,
+       "Archive: damaged.dat\nOK      readme.txt\nFAILED  levels/one.xml\nOK      mesh.bin\n3 entries tested: 1 "
+       "failed\n",
        "DarvEx: entry 2 (levels/one.xml): damaged or truncated zlib stream; 5000 bytes kept\n"},
-      {{"-t", "-x", "levels/*", "damaged.dat"}, 0,
-       "Archive: damaged.dat\nOK      readme.txt\nOK      mesh.bin\n2 entries tested: all OK\n", ""},
-      {{"-tq", "damaged.dat"}, 1, "",
+      {{"-t", "-x", "levels/*", "damaged.dat"},
+       0,
+       "Archive: damaged.dat\nOK      readme.txt\nOK      mesh.bin\n2 entries tested: all OK\n",
+       ""},
+      {{"-tq", "damaged.dat"},
+       1,
+       "",
        "DarvEx: entry 2 (levels/one.xml): damaged or truncated zlib stream; 5000 bytes kept\n"},
       {{"-t", "missing.dat"}, 2, "", "DarvEx: \"missing.dat\": cannot open: No such file or directory\n"},
   };
@@ -265,9 +273,9 @@ TEST_F(CliOptions, HelpAndVersionNeedNoArchive) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.rfind("DarvEx 0.9 ", 0), 0u) << result.out;
-    for (const char* part : {"Usage: DarvEx [OPTION]... ARCHIVE...", "--list", "--test", "--directory DIR",
-                             "--include GLOB", "--exclude GLOB", "--no-overwrite", "--quiet", "--jobs N",
-                             "--version", "Exit status:", "Examples:"}) {
+    for (const char* part :
+         {"Usage: DarvEx [OPTION]... ARCHIVE...", "--list", "--test", "--directory DIR", "--include GLOB",
+          "--exclude GLOB", "--no-overwrite", "--quiet", "--jobs N", "--version", "Exit status:", "Examples:"}) {
       EXPECT_NE(result.out.find(part), std::string::npos) << part;
     }
   }

@@ -5,6 +5,7 @@
 // others (CliSafety) also run against a Windows build.
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,11 +145,12 @@ constexpr bool SANITIZED = false;
 TEST_F(Safety, AnEntryWithoutMemoryForItsBuffersFailsAloneAndTheRunGoesOn) {
   if (SANITIZED) GTEST_SKIP() << "an address-space limit stops a sanitized tool from starting";
   test_archive archive;
-  archive.entries = {entry("small.txt", "hi"), entry("big.bin", incompressible(13000000, 1)), entry("after.txt", "after")};
+  archive.entries = {entry("small.txt", "hi"), entry("big.bin", incompressible(13000000, 1)),
+                     entry("after.txt", "after")};
   archive.write_to((dir_ / "big.dat").string());
   // 25 MB of address space: the tool and its small buffers fit, the 26 MB for big.bin do not.
-  const std::string command = "cd '" + dir_.path().string() + "' && ulimit -v 25000 && exec '" + tool_path() +
-                              "' -j 1 big.dat >out 2>err";
+  const std::string command =
+      "cd '" + dir_.path().string() + "' && ulimit -v 25000 && exec '" + tool_path() + "' -j 1 big.dat >out 2>err";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
@@ -190,7 +192,9 @@ TEST_F(CliSafety, ASeparatorAmongTheDroppedCharactersStopsBeforeAnythingIsMade) 
 TEST_F(CliSafety, NamesReachNoTerminalRaw) {
   const std::string repaint = "\x1B[2J\x1B[Hclean.txt";
   const std::string fake_line = "ok\nfile\\..\\..\\etc\\passwd";
-  const std::string c1 = "csi\xC2\x9B" "31m.txt";
+  const std::string c1 =
+      "csi\xC2\x9B"
+      "31m.txt";
   const std::string carriage = "half\rdone.txt";
   test_archive archive;
   archive.entries = {entry(repaint, "1"), entry(fake_line, "2"), entry(c1, "3"), entry(carriage, "4"),

@@ -25,8 +25,8 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 TEST(CliWindows, NamesWindowsWouldNotKeepAsFilesAreRefused) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
   const std::vector<std::string> refused = {
-      "CON",     "nul.txt", "Aux",       "COM1.log",     "lpt9", "prn.dat.bak",
-      "CONOUT$", "conin$",  "sub/NUL",   "x.txt:hidden", "ab:c", ".. ",
+      "CON",     "nul.txt", "Aux",     "COM1.log",     "lpt9", "prn.dat.bak",
+      "CONOUT$", "conin$",  "sub/NUL", "x.txt:hidden", "ab:c", ".. ",
   };
   test_archive archive;
   archive.entries.push_back(entry("first.txt", "1"));
@@ -43,9 +43,8 @@ TEST(CliWindows, NamesWindowsWouldNotKeepAsFilesAreRefused) {
   EXPECT_EQ(result.out, expected_out + "file\\last.txt\nExtracion Complete");
   EXPECT_EQ(count_of(result.err, ": unsafe name: "), refused.size()) << result.err;
   EXPECT_EQ(count_of(result.err, "\n"), refused.size()) << result.err;
-  EXPECT_EQ(list_tree(dir.path()), (std::vector<std::string>{"file", "file.dat", "file/first.txt",
-                                                              "file/last.txt", "file/sub",
-                                                              "file/table.bin"}));
+  EXPECT_EQ(list_tree(dir.path()), (std::vector<std::string>{"file", "file.dat", "file/first.txt", "file/last.txt",
+                                                             "file/sub", "file/table.bin"}));
   EXPECT_EQ(read_file(dir / "file/last.txt"), "2");
 }
 

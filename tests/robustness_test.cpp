@@ -6,6 +6,7 @@
 // where each run writes, and half of the runs with flipped bytes take three workers.
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 #include <zlib.h>
 
@@ -100,7 +101,8 @@ class Robustness : public ::testing::Test {
       const std::string name = item.path().filename().string();
       const auto recorded = sizes.find(name);
       const std::uintmax_t limit = name == TABLE ? INDEX_BUFFER_SIZE : 0;
-      const std::uintmax_t allowed = recorded == sizes.end() ? limit : std::max<std::uintmax_t>(limit, recorded->second);
+      const std::uintmax_t allowed =
+          recorded == sizes.end() ? limit : std::max<std::uintmax_t>(limit, recorded->second);
       if (item.file_size() > allowed) {
         return name + " holds " + std::to_string(item.file_size()) + " bytes, more than the " +
                std::to_string(allowed) + " its index records";
@@ -126,8 +128,7 @@ class Robustness : public ::testing::Test {
       }
       start = end + 1;
     }
-    const bool closed = result.out.size() > 1 && result.out.front() == '\n' &&
-                        result.out.ends_with(CLOSING);
+    const bool closed = result.out.size() > 1 && result.out.front() == '\n' && result.out.ends_with(CLOSING);
     if (result.status == 0 && (lines != 0 || !closed)) return "status 0 with stderr: " + result.err;
     if (result.status == 1 && (lines == 0 || !closed)) return "status 1 without a reason, or unclosed";
     if (result.status == 2 && (lines != 1 || !result.out.empty())) {
@@ -157,8 +158,8 @@ test_archive sample_archive() {
   archive.gap = "a gap after the header";
   archive.after_index = "bytes after the index's stream";
   archive.entries = {entry("readme.txt", "a few bytes of text\n"), entry("empty.cfg", ""),
-                     entry("level.xml", text_like(2000, 1)), entry("mesh.bin", binary_like(3000, 2)),
-                     entry("noise.ogg", incompressible(400, 3)), entry("../../x", "hostile")};
+                     entry("level.xml", text_like(2000, 1)),       entry("mesh.bin", binary_like(3000, 2)),
+                     entry("noise.ogg", incompressible(400, 3)),   entry("../../x", "hostile")};
   return archive;
 }
 
@@ -167,8 +168,8 @@ std::map<std::string, std::string> contents_of(const test_archive& archive) {
   for (const test_entry& e : archive.entries) {
     uLongf length = e.size;
     std::string data(e.size, '\0');
-    if (uncompress(reinterpret_cast<Bytef*>(data.data()), &length,
-                   reinterpret_cast<const Bytef*>(e.stream.data()), e.stream.size()) == Z_OK &&
+    if (uncompress(reinterpret_cast<Bytef*>(data.data()), &length, reinterpret_cast<const Bytef*>(e.stream.data()),
+                   e.stream.size()) == Z_OK &&
         e.name.find("..") == std::string::npos) {
       files[e.name] = data;
     }
@@ -237,14 +238,15 @@ TEST_F(Robustness, FlippedBytesInOneEntryFailOnlyThatEntry) {
     // Any entry but the last, the hostile one that is refused whatever its bytes.
     const std::size_t damaged_entry = random() % (archive.entries.size() - 1);
     const test_entry& victim = archive.entries[damaged_entry];
-    const std::string damaged = flipped(whole, offsets[damaged_entry], offsets[damaged_entry + 1],
-                                        1 + static_cast<int>(random() % 3), random);
+    const std::string damaged =
+        flipped(whole, offsets[damaged_entry], offsets[damaged_entry + 1], 1 + static_cast<int>(random() % 3), random);
     const run_output result = run(damaged);
     const std::string where = "run " + std::to_string(run_number) + ", " + victim.name;
     ASSERT_EQ(broken_promise(damaged, result), "") << where;
     ASSERT_EQ(result.status, 1) << where;
     // The damaged entry and the refused hostile one, each named on its own line.
-    const std::string expected_first = "DarvEx: entry " + std::to_string(damaged_entry + 1) + " (" + victim.name + "): ";
+    const std::string expected_first =
+        "DarvEx: entry " + std::to_string(damaged_entry + 1) + " (" + victim.name + "): ";
     ASSERT_EQ(result.err.rfind(expected_first, 0), 0u) << where << ": " << result.err;
     ASSERT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << where << ": " << result.err;
     std::map<std::string, std::string> files = extracted();

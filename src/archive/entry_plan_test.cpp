@@ -42,7 +42,9 @@ TEST(EntryPlan, RefusesWhatCannotBeExtractedSafely) {
   } cases[] = {
       {"unsafe name", {{"../x", 12, 1}}, 0, "unsafe name: a \"..\" component"},
       {"offsets out of order", {{"a", 50, 1}, {"b", 20, 1}}, 0, "before its offset 50 (offsets out of order)"},
-      {"a span read again", {{"a", 12, 1}, {"b", 40, 1}, {"c", 12, 1}, {"d", 40, 1}}, 2,
+      {"a span read again",
+       {{"a", 12, 1}, {"b", 40, 1}, {"c", 12, 1}, {"d", 40, 1}},
+       2,
        "overlaps the previous entry's data (up to 40)"},
       {"size too large", {{"a", 12, 13107201}}, 0, "size of 13107201 bytes exceeds the 13107200-byte entry buffer"},
   };
@@ -73,10 +75,15 @@ TEST(EntryPlan, NoTwoReadSpansOverlap) {
 }
 
 TEST(EntryPlan, NamesOfOneFileAreChainedInIndexOrder) {
-  const entry_plan plan =
-      plan_of({{"a.txt", 12, 1}, {"b", 13, 1}, {"A.TXT", 14, 1}, {"./sub//x", 15, 1}, {"sub\\x", 16, 1},
-               {"Table.bin", 17, 1}, {"../a.txt", 18, 1}, {"a.txt", 19, 1}},
-              100);
+  const entry_plan plan = plan_of({{"a.txt", 12, 1},
+                                   {"b", 13, 1},
+                                   {"A.TXT", 14, 1},
+                                   {"./sub//x", 15, 1},
+                                   {"sub\\x", 16, 1},
+                                   {"Table.bin", 17, 1},
+                                   {"../a.txt", 18, 1},
+                                   {"a.txt", 19, 1}},
+                                  100);
   EXPECT_EQ(plan.entries[0].same_file_before, std::nullopt);
   EXPECT_EQ(plan.entries[2].same_file_before, 0u) << "ASCII case may not tell files apart";
   EXPECT_EQ(plan.entries[4].same_file_before, 3u) << "nor '\\' from '/', nor empty and \".\" parts";

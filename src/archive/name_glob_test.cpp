@@ -25,10 +25,10 @@ TEST(NameGlob, MatchesWholeNames) {
       {"?", "", false},
       {"?", "ab", false},
       {"??.bin", "ab.bin", true},
-      {"?", "\xC3\xA9", true},      // one character, two bytes of UTF-8
+      {"?", "\xC3\xA9", true},  // one character, two bytes of UTF-8
       {"??", "\xC3\xA9", false},
-      {"?", "\xE9", true},          // a byte that is not UTF-8 is one character
-      {"a/b", "a\\b", true},        // the separators match each other
+      {"?", "\xE9", true},    // a byte that is not UTF-8 is one character
+      {"a/b", "a\\b", true},  // the separators match each other
       {"a\\*", "a/x", true},
       {"[abc].txt", "b.txt", true},
       {"[abc].txt", "d.txt", false},
@@ -40,9 +40,9 @@ TEST(NameGlob, MatchesWholeNames) {
       {"[a-]", "-", true},
       {"[/]", "\\", true},
       {"[\xC3\xA9]", "\xC3\xA9", true},
-      {"[abc", "[abc", true},        // an unclosed class is a literal '['
+      {"[abc", "[abc", true},  // an unclosed class is a literal '['
       {"[abc", "a", false},
-      {"A.TXT", "a.txt", false},     // case-sensitive unless asked
+      {"A.TXT", "a.txt", false},  // case-sensitive unless asked
   };
   for (const auto& c : cases) {
     EXPECT_EQ(glob_matches(c.pattern, c.name, false), c.matches) << c.pattern << " against " << c.name;

@@ -18,7 +18,9 @@ TEST(Console, EscapesControlsAndShowsPrintableNamesByteForByte) {
       {"\x1B[2J", "\\x1B[2J"},
       {"a\rb\nc\td", "a\\x0Db\\x0Ac\\x09d"},
       {"del\x7F", "del\\x7F"},
-      {"csi\xC2\x9B" "2J", "csi\\xC2\\x9B2J"},  // U+009B, the one-character CSI
+      {"csi\xC2\x9B"
+       "2J",
+       "csi\\xC2\\x9B2J"},  // U+009B, the one-character CSI
       {"nel\xC2\x85", "nel\\xC2\\x85"},
       {"\xC2\xA0", "\xC2\xA0"},  // U+00A0 is printable
       {"cut\xC2", "cut\xC2"},

@@ -19,8 +19,13 @@ TEST(Options, ReadsEachOptionInEachOfItsForms) {
       {{"--directory", "out", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
       {{"--directory=o=ut", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "o=ut"); }},
       {{"-i", "*.xml", "--include=b", "-ic", "a.dat"},
-       [](const options& o) { EXPECT_EQ(o.includes, (args{"*.xml", "b", "c"})); }},
-      {{"-x", "*.bin", "--exclude", "-", "a.dat"}, [](const options& o) { EXPECT_EQ(o.excludes, (args{"*.bin", "-"})); }},
+       [](const options& o) {
+         EXPECT_EQ(o.includes, (args{"*.xml", "b", "c"}));
+       }},
+      {{"-x", "*.bin", "--exclude", "-", "a.dat"},
+       [](const options& o) {
+         EXPECT_EQ(o.excludes, (args{"*.bin", "-"}));
+       }},
       {{"-nq", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.no_overwrite && o.quiet); }},
       {{"--no-overwrite", "--quiet", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.no_overwrite && o.quiet); }},
       {{"-j", "3", "a.dat"}, [](const options& o) { EXPECT_EQ(o.jobs, 3u); }},

@@ -28,7 +28,8 @@ std::optional<std::vector<peeked_record>> peek_index(const std::string& archive)
   std::string index(INDEX_BUFFER_SIZE, '\0');
   uLongf length = index.size();
   if (uncompress(reinterpret_cast<Bytef*>(index.data()), &length,
-                 reinterpret_cast<const Bytef*>(archive.data() + index_offset), archive.size() - index_offset) != Z_OK) {
+                 reinterpret_cast<const Bytef*>(archive.data() + index_offset),
+                 archive.size() - index_offset) != Z_OK) {
     return std::nullopt;
   }
   const std::uint32_t count = be32_at(index, 6);

@@ -19,9 +19,9 @@ struct tool_result {
 
 // Where the tool's standard output goes; by default, to a capture file of its own.
 struct output_routing {
-  bool merged = false;          // stderr goes to stdout's capture too, in the order written
-  std::string stdout_path;      // stdout goes to this file instead (say /dev/full); `out` stays empty
-  std::size_t pipe_bytes = 0;   // when non-zero: stdout is a pipe, closed once this much was read
+  bool merged = false;         // stderr goes to stdout's capture too, in the order written
+  std::string stdout_path;     // stdout goes to this file instead (say /dev/full); `out` stays empty
+  std::size_t pipe_bytes = 0;  // when non-zero: stdout is a pipe, closed once this much was read
 };
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,

@@ -26,9 +26,7 @@ scratch_dir::~scratch_dir() {
   fs::remove_all(path_, ignored);
 }
 
-working_dir::working_dir(const fs::path& dir) : previous_(fs::current_path()) {
-  fs::current_path(dir);
-}
+working_dir::working_dir(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
 
 working_dir::~working_dir() {
   std::error_code ignored;

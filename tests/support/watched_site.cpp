@@ -9,8 +9,8 @@ namespace darvex::testing {
 namespace {
 
 constexpr const char* SENTINEL_TEXT = "the sentinel: no run may change this file\n";
-const std::vector<std::string> EXPECTED_OUTSIDE{"up", "up/work", "up/work/input",
-                                                "up/work/input.dat", "up/work/sentinel"};
+const std::vector<std::string> EXPECTED_OUTSIDE{"up", "up/work", "up/work/input", "up/work/input.dat",
+                                                "up/work/sentinel"};
 const std::string OUTPUT_PREFIX = "up/work/input/";
 constexpr std::size_t MOST_LINKS = 16;  // planting costs system calls on every run
 
@@ -75,8 +75,9 @@ std::vector<std::string> watched_site::escapes() const {
   for (const auto& item : fs::directory_iterator(output_)) {
     const std::string name = item.path().filename().string();
     if (item.is_symlink()) {
-      const bool left_as_planted = std::find(planted_.begin(), planted_.end(),
-                                             std::make_pair(name, fs::read_symlink(item.path()).string())) != planted_.end();
+      const bool left_as_planted =
+          std::find(planted_.begin(), planted_.end(), std::make_pair(name, fs::read_symlink(item.path()).string())) !=
+          planted_.end();
       if (!left_as_planted) found.push_back("a link the run made or changed in the output directory: " + name);
     } else if (!item.is_regular_file()) {
       found.push_back("not a regular file in the output directory: " + name);

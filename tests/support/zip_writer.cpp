@@ -12,8 +12,8 @@ namespace {
 constexpr std::uint32_t LOCAL_HEADER_SIGNATURE = 0x04034b50;
 constexpr std::uint32_t CENTRAL_HEADER_SIGNATURE = 0x02014b50;
 constexpr std::uint32_t END_SIGNATURE = 0x06054b50;
-constexpr std::uint16_t VERSION_NEEDED = 20;                  // 2.0: deflate
-constexpr std::uint16_t VERSION_MADE_BY = (3 << 8) | 20;      // Unix, 2.0: the mode is in the attributes
+constexpr std::uint16_t VERSION_NEEDED = 20;              // 2.0: deflate
+constexpr std::uint16_t VERSION_MADE_BY = (3 << 8) | 20;  // Unix, 2.0: the mode is in the attributes
 constexpr std::uint16_t METHOD_DEFLATE = 8;
 constexpr std::uint16_t DOS_DATE = ((2024 - 1980) << 9) | (1 << 5) | 1;
 constexpr std::uint32_t REGULAR_FILE_ATTRIBUTES = 0100644u << 16;

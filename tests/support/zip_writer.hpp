@@ -16,8 +16,8 @@ std::string deflate_raw(std::string_view data);
 
 struct zip_member {
   std::string name;
-  std::string deflated;  // the member's raw deflate stream
-  std::uint32_t crc = 0;  // CRC-32 of the inflated bytes
+  std::string deflated;    // the member's raw deflate stream
+  std::uint32_t crc = 0;   // CRC-32 of the inflated bytes
   std::uint32_t size = 0;  // the inflated size
 };
 

@@ -1,12 +1,12 @@
-#include "zip_writer.hpp"
-
 #include <gtest/gtest.h>
+
 #include <zlib.h>
 
 #include <string>
 #include <vector>
 
 #include "archive_writer.hpp"
+#include "zip_writer.hpp"
 
 namespace darvex::testing {
 namespace {
