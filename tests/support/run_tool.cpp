@@ -26,7 +26,8 @@ std::string without_carriage_returns(std::string text) {
 }
 
 [[noreturn]] void exec_child(const std::filesystem::path& dir, std::vector<std::string> command,
-                             const std::string& out_path, const std::string& err_path) {
+                             const std::vector<std::string>& environment_settings, const std::string& out_path,
+                             const std::string& err_path) {
   const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int none = open("/dev/null", O_RDONLY);
@@ -34,6 +35,12 @@ std::string without_carriage_returns(std::string text) {
   dup2(none, 0);
   dup2(out, 1);
   dup2(err, 2);
+  for (const std::string& setting : environment_settings) {
+    const std::size_t equals = setting.find('=');
+    if (equals == std::string::npos || setenv(setting.substr(0, equals).c_str(), setting.c_str() + equals + 1, 1) != 0) {
+      _exit(127);
+    }
+  }
   std::vector<char*> argv;
   for (std::string& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -41,13 +48,14 @@ std::string without_carriage_returns(std::string text) {
   _exit(127);
 }
 
-tool_result run_once(const std::filesystem::path& working_dir, const std::vector<std::string>& command) {
+tool_result run_once(const std::filesystem::path& working_dir, const std::vector<std::string>& command,
+                     const std::vector<std::string>& environment_settings) {
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
-  if (child == 0) exec_child(working_dir, command, out_path, err_path);
+  if (child == 0) exec_child(working_dir, command, environment_settings, out_path, err_path);
 
   int wait_status = 0;
   if (waitpid(child, &wait_status, 0) != child) throw std::runtime_error("cannot wait");
@@ -68,17 +76,18 @@ constexpr int LAUNCH_ATTEMPTS = 3;
 
 }  // namespace
 
-tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args) {
+tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment_settings) {
   const std::string launcher = environment("DARVEX_LAUNCHER", "");
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(environment("DARVEX_TOOL", DARVEX_TOOL_PATH));
   command.insert(command.end(), args.begin(), args.end());
-  if (launcher.empty()) return run_once(working_dir, command);
+  if (launcher.empty()) return run_once(working_dir, command, environment_settings);
 
-  tool_result result = run_once(working_dir, command);
+  tool_result result = run_once(working_dir, command, environment_settings);
   for (int attempt = 1; attempt < LAUNCH_ATTEMPTS && launcher_failed(result); ++attempt) {
-    result = run_once(working_dir, command);
+    result = run_once(working_dir, command, environment_settings);
   }
   result.out = without_carriage_returns(result.out);
   result.err = without_carriage_returns(result.err);
