@@ -67,7 +67,7 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
     if (entry.refusal.empty()) entry.refusal = span_refusal(entry, index_offset, read_up_to);
     if (!entry.refused()) {
       read_up_to = entry.end;
-      const std::string key = same_file_key(*text);
+      const std::string key = same_file_key(platform::case_folded(*text));
       if (const auto found = last_writer.find(key); found != last_writer.end()) entry.same_file_before = found->second;
       last_writer[key] = i;
       entry.names_table = key == table_file;

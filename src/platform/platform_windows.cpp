@@ -295,6 +295,17 @@ std::optional<std::string> name_as_text(const char* stored) {
   return utf8_from_wide(*wide);
 }
 
+std::string case_folded(std::string_view text) {
+  const std::optional<std::wstring> wide = wide_from_utf8(text);
+  if (!wide || wide->empty()) return std::string(text);
+  const int length = static_cast<int>(wide->size());
+  std::wstring upper(wide->size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide->data(), length, upper.data(), length) != length) {
+    return std::string(text);
+  }
+  return utf8_from_wide(upper);
+}
+
 namespace {
 
 // The console behind `stream`, or nullptr when it goes to a file or a pipe.
