@@ -191,6 +191,38 @@ TEST(CliWindows, EntryNamesAreConvertedFromTheJapaneseCodePage) {
                     });
 }
 
+// Windows takes É and é for one file name, as it takes E and e: of entries that differ only so,
+// the later one wins, as in index order, however many threads extract.
+TEST(CliWindows, NamesThatDifferOnlyInCaseAreOneFileWrittenInIndexOrder) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const struct {
+    std::string first;
+    std::string later;
+    std::string file;  // the later name, in UTF-8
+  } pairs[] = {
+      {"\xC9t\xE9.txt", "\xE9T\xC9.txt", "\xC3\xA9T\xC3\x89.txt"},  // Été.txt, then éTÉ.txt
+      {"\xC6on.bin", "\xE6ON.bin", "\xC3\xA6ON.bin"},                // Æon.bin, then æON.bin
+      {"\xD8re", "\xF8RE", "\xC3\xB8RE"},                            // Øre, then øRE
+  };
+  test_archive archive;
+  std::vector<std::string> expected = {"file", "file.dat", "file/table.bin"};
+  // The first of each pair is slow to inflate, so that without waiting its turn it would land last.
+  for (const auto& pair : pairs) archive.entries.push_back(entry(pair.first, text_like(4 << 20, 5)));
+  for (const auto& pair : pairs) {
+    archive.entries.push_back(entry(pair.later, "later"));
+    expected.push_back("file/" + pair.file);
+  }
+  std::sort(expected.begin(), expected.end());
+  const scratch_dir dir;
+  archive.write_to((dir / "file.dat").string());
+
+  const tool_result result = run_tool(dir.path(), {"-j4", "file.dat"}, WESTERN_LOCALE);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(list_tree(dir.path()), expected);
+  for (const auto& pair : pairs) EXPECT_EQ(read_file(dir / "file" / pair.file), "later") << pair.file;
+}
+
 TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
   const struct {
