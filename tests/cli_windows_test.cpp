@@ -225,6 +225,7 @@ TEST(CliWindows, NamesThatDifferOnlyInCaseAreOneFileWrittenInIndexOrder) {
 
 TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const std::string cafe = "caf\xE9.txt";  // café.txt in code page 1252
   const struct {
     std::vector<std::string> args;
     std::string out;
@@ -236,28 +237,34 @@ TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
        "-----------  -----------  ----\n"
        "          5           13  a.txt\n"
        "          6           14  B.XML\n"
+       "          5           13  " + cafe + "\n"
        "-----------  -----------  ----\n"
-       "         11           27  2 entries\n",
+       "         16           40  3 entries\n",
        {}},
-      {{"-t", "file.dat"}, "Archive: file.dat\nOK      a.txt\nOK      B.XML\n2 entries tested: all OK\n", {}},
+      {{"-t", "file.dat"},
+       "Archive: file.dat\nOK      a.txt\nOK      B.XML\nOK      " + cafe + "\n3 entries tested: all OK\n",
+       {}},
       {{"-d", "out\\deep", "file.dat"},
-       "\nout\\deep\\a.txt\nout\\deep\\B.XML\nExtracion Complete",
-       {"out", "out/deep", "out/deep/B.XML", "out/deep/a.txt", "out/deep/table.bin"}},
+       "\nout\\deep\\a.txt\nout\\deep\\B.XML\nout\\deep\\" + cafe + "\nExtracion Complete",
+       {"out", "out/deep", "out/deep/B.XML", "out/deep/a.txt", "out/deep/caf\xC3\xA9.txt", "out/deep/table.bin"}},
       {{"-i", "*.xml", "file.dat"}, "\nfile\\B.XML\nExtracion Complete", {"file", "file/B.XML", "file/table.bin"}},
+      {{"-i", "CAF\xC3\x89.*", "file.dat"},  // CAFÉ.* matches café.txt
+       "\nfile\\" + cafe + "\nExtracion Complete",
+       {"file", "file/caf\xC3\xA9.txt", "file/table.bin"}},
   };
   test_archive archive;
-  archive.entries = {entry("a.txt", "alpha"), entry("B.XML", "<b/>\r\n")};
+  archive.entries = {entry("a.txt", "alpha"), entry("B.XML", "<b/>\r\n"), entry(cafe, "cr\xE8me")};
   for (const auto& c : cases) {
     const scratch_dir dir;
     archive.write_to((dir / "file.dat").string());
     const tool_result result = run_tool(dir.path(), c.args, WESTERN_LOCALE);
-    EXPECT_EQ(result.status, 0) << c.args[0] << ": " << result.err;
-    EXPECT_EQ(result.err, "") << c.args[0];
-    EXPECT_EQ(result.out, c.out) << c.args[0];
+    EXPECT_EQ(result.status, 0) << c.args[1] << ": " << result.err;
+    EXPECT_EQ(result.err, "") << c.args[1];
+    EXPECT_EQ(result.out, c.out) << c.args[1];
     std::vector<std::string> expected = c.made;
     expected.push_back("file.dat");
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(list_tree(dir.path()), expected) << c.args[0];
+    EXPECT_EQ(list_tree(dir.path()), expected) << c.args[1];
   }
 }
 
