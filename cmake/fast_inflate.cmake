@@ -1,10 +1,11 @@
 # Chooses the inflater: libdeflate for streams that inflate cleanly, with zlib's uncompress as
 # the reference for every other outcome; or zlib alone. libdeflate is used when
 # DARVEX_FAST_INFLATE is ON and a libdeflate that links for the target is found (Debian ships
-# no CMake config for it, so it is looked for by header and library; a cross-build finds none
-# unless its sysroot has one). Defines DARVEX_FAST_INFLATE_FOUND and, when found, the
-# darvex::libdeflate target. DARVEX_REQUIRE_FAST_INFLATE makes a build without libdeflate an
-# error instead (CI uses it, so that the main test run is known to use it).
+# no CMake config for it, so it is looked for by header and library; a MinGW cross-build finds
+# the static one cmake/build-libdeflate-mingw.sh builds, through its toolchain file's root
+# paths). Defines DARVEX_FAST_INFLATE_FOUND and, when found, the darvex::libdeflate target.
+# DARVEX_REQUIRE_FAST_INFLATE makes a build without libdeflate an error instead (CI uses it, so
+# that the main test run is known to use it).
 
 option(DARVEX_FAST_INFLATE "Inflate with libdeflate where it gives zlib's result" ON)
 option(DARVEX_REQUIRE_FAST_INFLATE "Fail the configure step when libdeflate is not used" OFF)
@@ -36,6 +37,8 @@ if(DARVEX_FAST_INFLATE)
   endif()
   if(DARVEX_FAST_INFLATE_FOUND)
     message(STATUS "DarvEx inflater: libdeflate (${LIBDEFLATE_LIBRARY}), zlib as the reference")
+  elseif(CMAKE_CROSSCOMPILING AND MINGW)
+    message(STATUS "DarvEx inflater: zlib only (no libdeflate built for the target; run cmake/build-libdeflate-mingw.sh)")
   elseif(CMAKE_CROSSCOMPILING)
     message(STATUS "DarvEx inflater: zlib only (no libdeflate built for the target)")
   else()

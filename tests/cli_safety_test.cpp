@@ -31,7 +31,7 @@ std::string progress(const std::string& output_dir, const names& entries) {
 
 class Safety : public ::testing::Test {
  protected:
-  tool_result extract(const test_archive& archive, const output_routing& routing = {}) {
+  tool_result extract(const test_archive& archive, const run_options& routing = {}) {
     archive.write_to((dir_ / "file.dat").string());
     return run_tool(dir_.path(), {"file.dat"}, routing);
   }
@@ -117,11 +117,11 @@ TEST_F(Safety, FailingStandardOutputCostsNoFileAndIsReported) {
   const test_archive archive = many_long_names();
   const struct {
     const char* label;
-    output_routing routing;
+    run_options routing;
     const char* reason;
   } cases[] = {
-      {"a full device", {false, "/dev/full", 0}, "No space left on device"},
-      {"a pipe closed after its first line", {false, "", 1}, "Broken pipe"},
+      {"a full device", run_options::stdout_to("/dev/full"), "No space left on device"},
+      {"a pipe closed after its first byte", run_options::pipe_closed_after(1), "Broken pipe"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -132,8 +132,8 @@ TEST_F(Safety, FailingStandardOutputCostsNoFileAndIsReported) {
     EXPECT_EQ(list_tree(dir_ / "file").size(), 3501u) << "every entry and table.bin";
     EXPECT_EQ(file("file/" + std::string(100, 'n') + "3499"), "3499");
   }
-  EXPECT_EQ(run_tool(dir_.path(), {"-l", "file.dat"}, {false, "/dev/full", 0}).status, 1);
-  EXPECT_EQ(run_tool(dir_.path(), {}, {false, "/dev/full", 0}).status, 1) << "the usage text too";
+  EXPECT_EQ(run_tool(dir_.path(), {"-l", "file.dat"}, run_options::stdout_to("/dev/full")).status, 1);
+  EXPECT_EQ(run_tool(dir_.path(), {}, run_options::stdout_to("/dev/full")).status, 1) << "the usage text too";
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

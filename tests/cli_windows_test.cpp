@@ -1,11 +1,18 @@
 // Black-box tests that only a Windows build passes: names that Windows would turn into a
-// device, a hidden data stream or a parent directory are refused, and nothing reaches them.
-// They run when $DARVEX_TOOL is a Windows executable (the x86_64 build under Wine) and are
-// skipped against a native build, where those names are ordinary files.
+// device, a hidden data stream or a parent directory are refused, and nothing reaches them;
+// archive paths are Unicode, entry names are bytes in the ANSI code page; the options work
+// with Windows paths. They run when $DARVEX_TOOL is a Windows executable (the x86_64 build
+// under Wine) and are skipped against a native build, where those names are ordinary files.
+//
+// Wine takes the ANSI code page from the locale: 1252 under C.UTF-8, 932 under ja_JP.UTF-8,
+// and writes file names to the Linux file system in UTF-8 under either, so these tests name
+// the locale of each run and look for the files by their UTF-8 names.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +53,213 @@ TEST(CliWindows, NamesWindowsWouldNotKeepAsFilesAreRefused) {
   EXPECT_EQ(list_tree(dir.path()), (std::vector<std::string>{"file", "file.dat", "file/first.txt", "file/last.txt",
                                                              "file/sub", "file/table.bin"}));
   EXPECT_EQ(read_file(dir / "file/last.txt"), "2");
+}
+
+// The locale of a run on the Western code page 1252.
+const std::vector<std::string> WESTERN_LOCALE = {"LC_ALL=C.UTF-8"};
+
+// The ja_JP.UTF-8 locale, for runs on the Japanese code page 932: generated with localedef
+// into a scratch directory that LOCPATH names, so the system's locales are left as they are.
+class japanese_locale {
+ public:
+  japanese_locale() {
+    const std::string command =
+        "localedef -i ja_JP -f UTF-8 '" + (dir_ / "ja_JP.UTF-8").string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) == -1) return;  // warnings give a non-zero status, and a locale
+    if (fs::exists(dir_ / "ja_JP.UTF-8/LC_CTYPE")) settings_ = {"LC_ALL=ja_JP.UTF-8", "LOCPATH=" + dir_.path().string()};
+  }
+  // The settings for run_tool, or nothing when the locale could not be made.
+  const std::optional<std::vector<std::string>>& settings() const { return settings_; }
+
+ private:
+  scratch_dir dir_;
+  std::optional<std::vector<std::string>> settings_;
+};
+
+TEST(CliWindows, ArchivePathsAreUnicodeAndTheRightArchiveIsExtracted) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  // Over 260 characters with the scratch directory, the output directory over 248.
+  const std::string deep = std::string(60, 'd') + "/" + std::string(60, 'e') + "/" + std::string(60, 'f') + "/" +
+                           std::string(60, 'g') + "/" + std::string(60, 'h');
+  fs::create_directories(dir / deep);
+  const struct {
+    std::string archive;
+    std::string beside;      // another archive, which the best-fit mapping would open instead
+    std::string output_dir;  // as the file system shows it (UTF-8)
+    std::string shown;       // the output directory in the progress lines: ANSI, '?' for what 1252 lacks
+  } cases[] = {
+      {"\xCE\xA9mega.dat", "Omega.dat", "\xCE\xA9mega", "?mega"},          // Ωmega
+      {"\xE6\xA1\xA3\xE6\xA1\x88.dat", "", "\xE6\xA1\xA3\xE6\xA1\x88", "??"},  // 档案
+      {"\xE2\x88\x95slash.dat", "", "\xE2\x88\x95slash", "?slash"},      // ∕ (U+2215), best fit '/'
+      {"pack\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8", "", "pack", "pack"},  // four characters, 12 bytes
+      {deep + "/long.dat", "", deep + "/long", deep + "/long"},
+  };
+  for (const auto& c : cases) {
+    test_archive archive;
+    archive.entries = {entry("a.txt", c.archive)};
+    archive.write_to((dir / c.archive).string());
+    test_archive other;
+    other.entries = {entry("a.txt", "the other archive")};
+    if (!c.beside.empty()) other.write_to((dir / c.beside).string());
+
+    const tool_result result = run_tool(dir.path(), {c.archive}, run_options::with_environment(WESTERN_LOCALE));
+    EXPECT_EQ(result.status, 0) << c.output_dir << ": " << result.err;
+    EXPECT_EQ(result.out, "\n" + c.shown + "\\a.txt\nExtracion Complete") << c.output_dir;
+    EXPECT_EQ(read_file(dir / c.output_dir / "a.txt"), c.archive) << c.output_dir;
+    EXPECT_EQ(fs::file_size(dir / c.output_dir / "table.bin"), 524288u) << c.output_dir;
+    if (!c.beside.empty()) {
+      EXPECT_FALSE(fs::exists(dir / fs::path(c.beside).stem())) << c.beside;
+    }
+  }
+}
+
+struct stored_name {
+  std::string bytes;    // as the index stores it, in the ANSI code page
+  std::string created;  // the file it makes, by its UTF-8 name; empty when the name is refused
+};
+
+// Extracts `archive_path` holding one entry for each of `names` under `locale`, the directory
+// parts of names made first, and checks which files were made and which names refused.
+void expect_names_made(const std::vector<std::string>& locale, const std::string& archive_path,
+                       const std::string& output_dir, const std::string& shown_dir,
+                       const std::vector<std::string>& directories, const std::vector<stored_name>& names) {
+  const scratch_dir dir;
+  test_archive archive;
+  std::string expected_out = "\n";
+  std::vector<std::string> expected_tree = {output_dir, archive_path, output_dir + "/table.bin"};
+  std::size_t refused = 0;
+  for (const std::string& directory : directories) {
+    fs::create_directories(dir / output_dir / directory);
+    expected_tree.push_back(output_dir + "/" + directory);
+  }
+  for (const stored_name& name : names) {
+    archive.entries.push_back(entry(name.bytes, "from " + name.created));
+    expected_out += shown_dir + "\\" + name.bytes + "\n";
+    if (name.created.empty()) {
+      ++refused;
+    } else {
+      expected_tree.push_back(output_dir + "/" + name.created);
+    }
+  }
+  archive.write_to((dir / archive_path).string());
+  std::sort(expected_tree.begin(), expected_tree.end());
+
+  const tool_result result = run_tool(dir.path(), {archive_path}, run_options::with_environment(locale));
+  EXPECT_EQ(result.status, refused == 0 ? 0 : 1) << result.err;
+  EXPECT_EQ(result.out, expected_out + "Extracion Complete");
+  EXPECT_EQ(count_of(result.err, ": name is not valid in the system's ANSI code page\n"), refused) << result.err;
+  EXPECT_EQ(count_of(result.err, "\n"), refused) << result.err;
+  EXPECT_EQ(list_tree(dir.path()), expected_tree);
+  for (const stored_name& name : names) {
+    if (!name.created.empty()) {
+      EXPECT_EQ(read_file(dir / output_dir / name.created), "from " + name.created);
+    }
+  }
+}
+
+TEST(CliWindows, EntryNamesAreConvertedFromTheWesternCodePage) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  expect_names_made(WESTERN_LOCALE, "file.dat", "file", "file", {"se\xC3\xB1or"},
+                    {
+                        {"caf\xE9.txt", "caf\xC3\xA9.txt"},                          // café.txt
+                        {"\x80uro.txt", "\xE2\x82\xACuro.txt"},                     // €: 1252, not Latin-1
+                        {"\xC5ngstr\xF6m \xBD.bin", "\xC3\x85ngstr\xC3\xB6m \xC2\xBD.bin"},  // Ångström ½
+                        {"se\xF1or\\ma\xF1" "ana.txt", "se\xC3\xB1or/ma\xC3\xB1" "ana.txt"},   // señor\mañana
+                    });
+}
+
+// On code page 932 the second byte of 表, ソ, 能 and 十 is 0x5C, '\\': names are checked as
+// characters, so none of these bytes is taken for a separator.
+TEST(CliWindows, EntryNamesAreConvertedFromTheJapaneseCodePage) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const japanese_locale japanese;
+  if (!japanese.settings()) GTEST_SKIP() << "no ja_JP.UTF-8 locale (localedef, from Debian's locales package)";
+  expect_names_made(*japanese.settings(), "\xE8\xA1\xA8.dat", "\xE8\xA1\xA8", "\x95\x5C", {"\xE8\x83\xBD"},
+                    {
+                        {"\x83\x5C..", "\xE3\x82\xBD"},                // ソ.. is ソ, not a ".." component
+                        {"\x95\x5C.txt", "\xE8\xA1\xA8.txt"},          // 表.txt
+                        {"\x94\x5C\\\x8F\x5C.bin", "\xE8\x83\xBD/\xE5\x8D\x81.bin"},  // 能\十.bin
+                        {"caf\xE9.txt", ""},                             // 0xE9 leads a pair; '.' ends none
+                        {"end\x83", ""},                                 // a lead byte with nothing after it
+                    });
+}
+
+// Windows takes É and é for one file name, as it takes E and e: of entries that differ only so,
+// the later one wins, as in index order, however many threads extract.
+TEST(CliWindows, NamesThatDifferOnlyInCaseAreOneFileWrittenInIndexOrder) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const struct {
+    std::string first;
+    std::string later;
+    std::string file;  // the later name, in UTF-8
+  } pairs[] = {
+      {"\xC9t\xE9.txt", "\xE9T\xC9.txt", "\xC3\xA9T\xC3\x89.txt"},  // Été.txt, then éTÉ.txt
+      {"\xC6on.bin", "\xE6ON.bin", "\xC3\xA6ON.bin"},                // Æon.bin, then æON.bin
+      {"\xD8re", "\xF8RE", "\xC3\xB8RE"},                            // Øre, then øRE
+  };
+  test_archive archive;
+  std::vector<std::string> expected = {"file", "file.dat", "file/table.bin"};
+  // The first of each pair is slow to inflate, so that without waiting its turn it would land last.
+  for (const auto& pair : pairs) archive.entries.push_back(entry(pair.first, text_like(4 << 20, 5)));
+  for (const auto& pair : pairs) {
+    archive.entries.push_back(entry(pair.later, "later"));
+    expected.push_back("file/" + pair.file);
+  }
+  std::sort(expected.begin(), expected.end());
+  const scratch_dir dir;
+  archive.write_to((dir / "file.dat").string());
+
+  const tool_result result = run_tool(dir.path(), {"-j4", "file.dat"}, run_options::with_environment(WESTERN_LOCALE));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(list_tree(dir.path()), expected);
+  for (const auto& pair : pairs) EXPECT_EQ(read_file(dir / "file" / pair.file), "later") << pair.file;
+}
+
+TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const std::string cafe = "caf\xE9.txt";  // café.txt in code page 1252
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+    std::vector<std::string> made;  // what exists besides file.dat afterwards
+  } cases[] = {
+      {{"-l", "file.dat"},
+       "Archive: file.dat\n"
+       "       Size         Span  Name\n"
+       "-----------  -----------  ----\n"
+       "          5           13  a.txt\n"
+       "          6           14  B.XML\n"
+       "          5           13  " + cafe + "\n"
+       "-----------  -----------  ----\n"
+       "         16           40  3 entries\n",
+       {}},
+      {{"-t", "file.dat"},
+       "Archive: file.dat\nOK      a.txt\nOK      B.XML\nOK      " + cafe + "\n3 entries tested: all OK\n",
+       {}},
+      {{"-d", "out\\deep", "file.dat"},
+       "\nout\\deep\\a.txt\nout\\deep\\B.XML\nout\\deep\\" + cafe + "\nExtracion Complete",
+       {"out", "out/deep", "out/deep/B.XML", "out/deep/a.txt", "out/deep/caf\xC3\xA9.txt", "out/deep/table.bin"}},
+      {{"-i", "*.xml", "file.dat"}, "\nfile\\B.XML\nExtracion Complete", {"file", "file/B.XML", "file/table.bin"}},
+      {{"-i", "CAF\xC3\x89.*", "file.dat"},  // CAFÉ.* matches café.txt
+       "\nfile\\" + cafe + "\nExtracion Complete",
+       {"file", "file/caf\xC3\xA9.txt", "file/table.bin"}},
+  };
+  test_archive archive;
+  archive.entries = {entry("a.txt", "alpha"), entry("B.XML", "<b/>\r\n"), entry(cafe, "cr\xE8me")};
+  for (const auto& c : cases) {
+    const scratch_dir dir;
+    archive.write_to((dir / "file.dat").string());
+    const tool_result result = run_tool(dir.path(), c.args, run_options::with_environment(WESTERN_LOCALE));
+    EXPECT_EQ(result.status, 0) << c.args[1] << ": " << result.err;
+    EXPECT_EQ(result.err, "") << c.args[1];
+    EXPECT_EQ(result.out, c.out) << c.args[1];
+    std::vector<std::string> expected = c.made;
+    expected.push_back("file.dat");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(list_tree(dir.path()), expected) << c.args[1];
+  }
 }
 
 }  // namespace

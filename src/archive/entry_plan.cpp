@@ -51,6 +51,13 @@ std::vector<std::uint32_t> span_ends(const entry_table& table, std::uint32_t ent
   return ends;
 }
 
+// The patterns with their letters in the case that names are compared in.
+std::vector<std::string> case_folded(const std::vector<std::string>& patterns) {
+  std::vector<std::string> folded;
+  for (const std::string& pattern : patterns) folded.push_back(platform::case_folded(pattern));
+  return folded;
+}
+
 }  // namespace
 
 entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std::uint32_t index_offset) {
@@ -67,7 +74,7 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
     if (entry.refusal.empty()) entry.refusal = span_refusal(entry, index_offset, read_up_to);
     if (!entry.refused()) {
       read_up_to = entry.end;
-      const std::string key = same_file_key(*text);
+      const std::string key = same_file_key(platform::case_folded(*text));
       if (const auto found = last_writer.find(key); found != last_writer.end()) entry.same_file_before = found->second;
       last_writer[key] = i;
       entry.names_table = key == table_file;
@@ -79,15 +86,17 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
 
 std::vector<std::string> select_entries(entry_plan& plan, const std::vector<std::string>& includes,
                                         const std::vector<std::string>& excludes) {
+  const std::vector<std::string> folded_includes = case_folded(includes);
+  const std::vector<std::string> folded_excludes = case_folded(excludes);
   std::vector<bool> matched(includes.size(), false);
   for (planned_entry& entry : plan.entries) {
-    const std::string name = platform::name_as_text(entry.name).value_or(entry.name);
+    const std::string name = platform::case_folded(platform::name_as_text(entry.name).value_or(entry.name));
     const auto matches = [&](const std::string& pattern) { return glob_matches(pattern, name); };
     bool included = includes.empty();
-    for (std::size_t i = 0; i < includes.size(); ++i) {
-      if (matches(includes[i])) matched[i] = included = true;
+    for (std::size_t i = 0; i < folded_includes.size(); ++i) {
+      if (matches(folded_includes[i])) matched[i] = included = true;
     }
-    entry.selected = included && std::none_of(excludes.begin(), excludes.end(), matches);
+    entry.selected = included && std::none_of(folded_excludes.begin(), folded_excludes.end(), matches);
   }
   std::vector<std::string> unmatched;
   for (std::size_t i = 0; i < includes.size(); ++i) {

@@ -38,7 +38,8 @@ struct entry_plan {
 entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std::uint32_t index_offset);
 
 // Selects the entries whose names match one of `includes` (every entry when there is none) and
-// none of `excludes`. Returns the includes that match no entry at all.
+// none of `excludes`; on Windows letters match in either case, beyond ASCII too. Returns the
+// includes that match no entry at all.
 std::vector<std::string> select_entries(entry_plan& plan, const std::vector<std::string>& includes,
                                         const std::vector<std::string>& excludes);
 

@@ -115,6 +115,11 @@ int write_all(const file_handle& file, const void* data, std::size_t length);
 // that code page.
 std::optional<std::string> name_as_text(const char* stored);
 
+// `text` (a name from name_as_text) with its letters in one case where file names ignore case
+// beyond ASCII: on Windows, upper-cased, as NTFS compares names (É and é are one file there);
+// elsewhere unchanged.
+std::string case_folded(std::string_view text);
+
 // What text shown to the user is made of, so that each part can be shown in the right code page.
 enum class text_kind {
   tool,          // the tool's own words: ASCII

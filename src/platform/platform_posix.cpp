@@ -151,6 +151,8 @@ int write_all(const file_handle& file, const void* data, std::size_t length) {
 
 std::optional<std::string> name_as_text(const char* stored) { return std::string(stored); }
 
+std::string case_folded(std::string_view text) { return std::string(text); }
+
 int write_text(std::FILE* stream, std::initializer_list<text_part> parts) {
   std::string text;
   for (const text_part& part : parts) text += part.text;

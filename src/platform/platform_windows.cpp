@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -60,21 +61,51 @@ int errno_from(DWORD error) {
 
 int last_errno() { return errno_from(GetLastError()); }
 
-// An absolute, normalised path in the "\\?\" form when it is too long for the classic limit.
+bool starts_with(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// "\\?\" (with "UNC\" after it for a share) lifts the length limit and turns off the system's
+// normalising.
+bool has_long_prefix(const std::wstring& path) { return starts_with(path, L"\\\\?\\"); }
+
+// `full` (absolute, normalised) in the "\\?\" form when it is too long for the classic limit:
+// "C:\..." becomes "\\?\C:\...", and "\\server\share\..." becomes "\\?\UNC\server\share\...".
+// A device path ("\\.\...") is left as it is.
 std::wstring long_form(const std::wstring& full) {
-  if (full.size() < SHORT_PATH_LIMIT || full.rfind(L"\\\\", 0) == 0) return full;
+  if (full.size() < SHORT_PATH_LIMIT || has_long_prefix(full) || starts_with(full, L"\\\\.\\")) return full;
+  if (starts_with(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
 
-// `path` made absolute and normalised, in the long form when it needs it. Empty on failure.
-std::wstring full_path(const std::wstring& path) {
+// `path` made absolute and normalised as the system normalises every classic path: '/' becomes
+// '\', repeated separators and "." components go, trailing dots and spaces of a component too.
+// A path in the "\\?\" form is left as it is. Empty on failure.
+std::wstring normalised(const std::wstring& path) {
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return {};
   std::wstring full(needed, L'\0');
   const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
   if (length == 0 || length >= needed) return {};
   full.resize(length);
-  return long_form(full);
+  return full;
+}
+
+// `path` absolute and normalised, in the long form when it needs it. Empty on failure.
+std::wstring full_path(const std::wstring& path) {
+  const std::wstring full = normalised(path);
+  return full.empty() ? full : long_form(full);
+}
+
+// `path` without the "\\?\" prefix, so that joined names are normalised before the prefix goes on.
+std::wstring without_long_prefix(const std::wstring& path) {
+  if (starts_with(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+  if (has_long_prefix(path)) return path.substr(4);
+  return path;
+}
+
+// `path` less a trailing separator, a root's ("C:\", "\\?\C:\") kept.
+std::wstring without_trailing_separator(std::wstring path) {
+  if (path.size() > 3 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
+  return path;
 }
 
 bool is_reparse_point(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
@@ -154,56 +185,64 @@ int make_directory(const std::string& path) {
   return last_errno();
 }
 
+namespace {
+
+// Creates the directory `path` (absolute, without trailing separators) and, when the system
+// says a part is missing, each missing parent first. Roots are never created, only reached.
+int create_with_parents(const std::wstring& path) {
+  if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  if (GetLastError() != ERROR_PATH_NOT_FOUND) return last_errno();
+  const std::size_t separator = path.find_last_of(L'\\');
+  if (separator == std::wstring::npos || separator == 0) return ENOENT;
+  // The parent keeps its separator when it is a root: "C:\", "\\?\C:\".
+  const bool root_parent = path[separator - 1] == L':';
+  if (int err = create_with_parents(path.substr(0, root_parent ? separator + 1 : separator))) return err;
+  if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  return last_errno();
+}
+
+}  // namespace
+
 int make_directories(const std::string& path) {
   const std::optional<std::wstring> wide = wide_from_utf8(path);
   if (!wide) return EINVAL;
-  std::wstring full = full_path(*wide);
+  const std::wstring full = full_path(*wide);
   if (full.empty()) return last_errno();
-  // Each prefix that ends before a separator, after the root ("C:\", "\\server\share\", "\\?\C:\").
-  for (std::size_t at = full.find_first_of(L"\\/", 3); at != std::wstring::npos; at = full.find_first_of(L"\\/", at + 1)) {
-    const std::wstring prefix = full.substr(0, at);
-    if (prefix.back() == L':' || prefix.back() == L'?' || prefix.back() == L'\\') continue;
-    if (!CreateDirectoryW(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
-        GetLastError() != ERROR_ACCESS_DENIED) {
-      return last_errno();
-    }
-  }
-  if (CreateDirectoryW(full.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
-  return last_errno();
+  return create_with_parents(without_trailing_separator(full));
 }
 
 int directory::open(const std::string& path) {
   const std::optional<std::wstring> wide = wide_from_utf8(path);
   if (!wide) return EINVAL;
-  std::wstring full = full_path(*wide);
+  const std::wstring full = full_path(*wide);
   if (full.empty()) return last_errno();
   const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_errno();
   if (!is_directory(attributes)) return ENOTDIR;
-  if (full.back() != L'\\') full += L'\\';
-  // Kept without the long prefix: each joined path takes it when it needs it.
-  if (full.rfind(L"\\\\?\\", 0) == 0 && full.rfind(L"\\\\?\\UNC\\", 0) != 0) full.erase(0, 4);
-  path_ = std::move(full);
+  // Kept in the classic form: each joined path is normalised, then takes the long form if it needs it.
+  path_ = without_long_prefix(full);
+  if (path_.back() != L'\\') path_ += L'\\';
   return 0;
 }
 
-directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
-  const std::optional<std::wstring> wide = wide_from_ansi(name);
-  if (!wide) return {.err = EILSEQ, .not_representable = true};
-  std::wstring relative = *wide;
-  for (wchar_t& c : relative) {
-    if (c == L'/') c = L'\\';
-  }
-  // Every directory part must be a real directory: a link or junction there would lead out.
-  for (std::size_t at = relative.find(L'\\'); at != std::wstring::npos; at = relative.find(L'\\', at + 1)) {
-    if (at == 0 || relative[at - 1] == L'\\') continue;
-    const std::wstring part = long_form(path_ + relative.substr(0, at));
+namespace {
+
+// Checks that each directory part of `target` after its first `start` characters is a real
+// directory: a link or junction there would lead out of the output directory.
+directory::created check_directory_parts(const std::wstring& target, std::size_t start) {
+  for (std::size_t at = target.find(L'\\', start); at != std::wstring::npos; at = target.find(L'\\', at + 1)) {
+    const std::wstring part = long_form(target.substr(0, at));
     const DWORD attributes = GetFileAttributesW(part.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return {.err = last_errno()};
     if (is_reparse_point(attributes)) return {.err = ELOOP, .through_link = true};
     if (!is_directory(attributes)) return {.err = ENOTDIR};
   }
-  const std::wstring target = long_form(path_ + relative);
+  return {};
+}
+
+// Creates a new file at `target` (full, in the long form where needed), never opening what is
+// there: something of that name is removed first, or with existing::keep left alone.
+directory::created create_new(const std::wstring& target, directory::existing policy, file_handle& file) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     HANDLE handle = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -218,10 +257,24 @@ directory::created directory::create_file(const char* name, existing policy, fil
     // ERROR_ACCESS_DENIED is also what a read-only file or a directory of that name gives.
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return {.err = errno_from(error)};
-    if (policy == existing::keep) return {.kept = true};
+    if (policy == directory::existing::keep) return {.kept = true};
     if (int err = remove_existing(target)) return {.err = err};
   }
   return {.err = EEXIST};
+}
+
+}  // namespace
+
+directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
+  const std::optional<std::wstring> wide = wide_from_ansi(name);
+  if (!wide) return {.err = EILSEQ, .not_representable = true};
+  // Normalised as the system would, so that a long path means the same file as a short one.
+  const std::wstring target = normalised(path_ + *wide);
+  if (target.empty()) return {.err = last_errno()};
+  // The name checks keep every name inside; this holds even if they did not.
+  if (target.size() <= path_.size() || target.compare(0, path_.size(), path_) != 0) return {.err = EINVAL};
+  if (created trouble = check_directory_parts(target, path_.size()); trouble.err != 0) return trouble;
+  return create_new(long_form(target), policy, file);
 }
 
 int write_all(const file_handle& file, const void* data, std::size_t length) {
@@ -242,6 +295,17 @@ std::optional<std::string> name_as_text(const char* stored) {
   return utf8_from_wide(*wide);
 }
 
+std::string case_folded(std::string_view text) {
+  const std::optional<std::wstring> wide = wide_from_utf8(text);
+  if (!wide || wide->empty()) return std::string(text);
+  const int length = static_cast<int>(wide->size());
+  std::wstring upper(wide->size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide->data(), length, upper.data(), length) != length) {
+    return std::string(text);
+  }
+  return utf8_from_wide(upper);
+}
+
 namespace {
 
 // The console behind `stream`, or nullptr when it goes to a file or a pipe.
@@ -251,16 +315,39 @@ HANDLE console_of(std::FILE* stream) {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
-std::wstring wide_for_console(std::string_view text, text_kind kind) {
-  const std::wstring as_bytes(text.begin(), text.end());
-  if (kind == text_kind::command_line) return wide_from_utf8(text).value_or(as_bytes);
-  if (kind == text_kind::stored_name) return wide_from_ansi(text).value_or(as_bytes);
-  return as_bytes;
+// Each byte as the character of the same number: for text that did not convert.
+std::wstring widened(std::string_view bytes) {
+  std::wstring wide;
+  for (const char byte : bytes) wide += static_cast<wchar_t>(static_cast<unsigned char>(byte));
+  return wide;
 }
 
+// `text` with the C1 controls (U+0080 to U+009F, which some code pages give for bytes 0x80 to
+// 0x9F) shown as \xNN, as the console shows every other control.
+std::wstring c1_escaped(const std::wstring& text) {
+  static constexpr wchar_t DIGITS[] = L"0123456789ABCDEF";
+  std::wstring shown;
+  for (const wchar_t c : text) {
+    if (c >= 0x80 && c <= 0x9F) {
+      shown += {L'\\', L'x', DIGITS[c >> 4], DIGITS[c & 0xF]};
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::wstring wide_for_console(std::string_view text, text_kind kind) {
+  if (kind == text_kind::command_line) return wide_from_utf8(text).value_or(widened(text));
+  if (kind == text_kind::stored_name) return c1_escaped(wide_from_ansi(text).value_or(widened(text)));
+  return widened(text);
+}
+
+// Command-line text in the ANSI code page; everything else as it is.
 std::string bytes_for_file(std::string_view text, text_kind kind) {
   if (kind != text_kind::command_line) return std::string(text);
-  return ansi_from_wide(wide_from_utf8(text).value_or(std::wstring(text.begin(), text.end())));
+  const std::optional<std::wstring> wide = wide_from_utf8(text);
+  return wide ? ansi_from_wide(*wide) : std::string(text);
 }
 
 }  // namespace

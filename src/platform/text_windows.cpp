@@ -15,13 +15,14 @@ std::optional<std::wstring> wide_from(UINT code_page, std::string_view bytes) {
   return wide;
 }
 
-std::string narrow_from(UINT code_page, std::wstring_view text) {
+// `flags` must be 0 for UTF-8.
+std::string narrow_from(UINT code_page, DWORD flags, std::wstring_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length = WideCharToMultiByte(code_page, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(code_page, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(code_page, flags, text.data(), size, narrow.data(), length, nullptr, nullptr);
   return narrow;
 }
 
@@ -31,8 +32,10 @@ std::optional<std::wstring> wide_from_utf8(std::string_view text) { return wide_
 
 std::optional<std::wstring> wide_from_ansi(std::string_view bytes) { return wide_from(CP_ACP, bytes); }
 
-std::string utf8_from_wide(std::wstring_view text) { return narrow_from(CP_UTF8, text); }
+std::string utf8_from_wide(std::wstring_view text) { return narrow_from(CP_UTF8, 0, text); }
 
-std::string ansi_from_wide(std::wstring_view text) { return narrow_from(CP_ACP, text); }
+// Without "best fit", which would show "Omega" for "Ωmega": a different name, perhaps of
+// another file.
+std::string ansi_from_wide(std::wstring_view text) { return narrow_from(CP_ACP, WC_NO_BEST_FIT_CHARS, text); }
 
 }  // namespace platform

@@ -15,7 +15,7 @@ std::optional<std::wstring> wide_from_utf8(std::string_view text);
 std::optional<std::wstring> wide_from_ansi(std::string_view bytes);
 // UTF-8 of UTF-16 text (unpaired surrogates become U+FFFD).
 std::string utf8_from_wide(std::wstring_view text);
-// The ANSI code page's bytes for UTF-16 text, '?' for what it cannot show.
+// The ANSI code page's bytes for UTF-16 text, '?' for each character it has not.
 std::string ansi_from_wide(std::wstring_view text);
 
 }  // namespace platform

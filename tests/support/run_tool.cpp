@@ -33,30 +33,36 @@ struct child_streams {
   int pipe_read = -1;  // the parent's end, when stdout is a pipe
 };
 
-child_streams open_streams(const output_routing& routing, const std::string& out_path, const std::string& err_path) {
+child_streams open_streams(const run_options& options, const std::string& out_path, const std::string& err_path) {
   child_streams streams;
-  if (routing.pipe_bytes > 0) {
+  if (options.pipe_bytes > 0) {
     int ends[2];
     if (pipe(ends) != 0) throw std::runtime_error("cannot make a pipe");
     streams.pipe_read = ends[0];
     streams.out = ends[1];
   } else {
-    const std::string& path = routing.stdout_path.empty() ? out_path : routing.stdout_path;
+    const std::string& path = options.stdout_path.empty() ? out_path : options.stdout_path;
     streams.out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
-  streams.err = routing.merged ? dup(streams.out) : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  streams.err = options.merged ? dup(streams.out) : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (streams.out < 0 || streams.err < 0) throw std::runtime_error("cannot open the capture files");
   return streams;
 }
 
 [[noreturn]] void exec_child(const std::filesystem::path& dir, std::vector<std::string> command,
-                             const child_streams& streams) {
+                             const std::vector<std::string>& environment, const child_streams& streams) {
   const int none = open("/dev/null", O_RDONLY);
   if (none < 0 || chdir(dir.c_str()) != 0) _exit(127);
   if (streams.pipe_read >= 0) close(streams.pipe_read);
   dup2(none, 0);
   dup2(streams.out, 1);
   dup2(streams.err, 2);
+  for (const std::string& setting : environment) {
+    const std::size_t equals = setting.find('=');
+    if (equals == std::string::npos || setenv(setting.substr(0, equals).c_str(), setting.c_str() + equals + 1, 1) != 0) {
+      _exit(127);
+    }
+  }
   std::vector<char*> argv;
   for (std::string& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -78,24 +84,24 @@ std::string read_then_close(int pipe_read, std::size_t limit) {
 }
 
 tool_result run_once(const std::filesystem::path& working_dir, const std::vector<std::string>& command,
-                     const output_routing& routing) {
+                     const run_options& options) {
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
-  const child_streams streams = open_streams(routing, out_path, err_path);
+  const child_streams streams = open_streams(options, out_path, err_path);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
-  if (child == 0) exec_child(working_dir, command, streams);
+  if (child == 0) exec_child(working_dir, command, options.environment, streams);
   close(streams.out);
   close(streams.err);
 
   tool_result result;
-  if (streams.pipe_read >= 0) result.out = read_then_close(streams.pipe_read, routing.pipe_bytes);
+  if (streams.pipe_read >= 0) result.out = read_then_close(streams.pipe_read, options.pipe_bytes);
   int wait_status = 0;
   if (waitpid(child, &wait_status, 0) != child) throw std::runtime_error("cannot wait");
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  if (streams.pipe_read < 0 && routing.stdout_path.empty()) result.out = read_file(out_path);
-  if (!routing.merged) result.err = read_file(err_path);
+  if (streams.pipe_read < 0 && options.stdout_path.empty()) result.out = read_file(out_path);
+  if (!options.merged) result.err = read_file(err_path);
   return result;
 }
 
@@ -110,17 +116,17 @@ constexpr int LAUNCH_ATTEMPTS = 3;
 }  // namespace
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
-                     const output_routing& routing) {
+                     const run_options& options) {
   const std::string launcher = environment("DARVEX_LAUNCHER", "");
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(tool_path());
   command.insert(command.end(), args.begin(), args.end());
-  if (launcher.empty()) return run_once(working_dir, command, routing);
+  if (launcher.empty()) return run_once(working_dir, command, options);
 
-  tool_result result = run_once(working_dir, command, routing);
+  tool_result result = run_once(working_dir, command, options);
   for (int attempt = 1; attempt < LAUNCH_ATTEMPTS && launcher_failed(result); ++attempt) {
-    result = run_once(working_dir, command, routing);
+    result = run_once(working_dir, command, options);
   }
   result.out = without_carriage_returns(result.out);
   result.err = without_carriage_returns(result.err);

@@ -3,7 +3,8 @@
 // Runs the built DarvEx executable as a user would, in a given working directory.
 // The executable is $DARVEX_TOOL (or the one this build made); $DARVEX_LAUNCHER, when set,
 // runs it (for instance under Wine), and console text then has its "\r\n" turned into "\n";
-// a launch that fails without a word from the tool is then tried again.
+// a launch that fails without a word from the tool is then tried again. Settings in
+// `environment_settings` ("NAME=value") are added to the tool's environment (a locale, for instance).
 
 #include <filesystem>
 #include <string>
@@ -17,15 +18,37 @@ struct tool_result {
   std::string err;
 };
 
-// Where the tool's standard output goes; by default, to a capture file of its own.
-struct output_routing {
-  bool merged = false;         // stderr goes to stdout's capture too, in the order written
-  std::string stdout_path;     // stdout goes to this file instead (say /dev/full); `out` stays empty
-  std::size_t pipe_bytes = 0;  // when non-zero: stdout is a pipe, closed once this much was read
+// How the tool is run. By default its stdout and stderr go to capture files of their own.
+struct run_options {
+  bool merged = false;                   // stderr goes to stdout's capture too, in the order written
+  std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
+  std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
+  std::vector<std::string> environment;  // NAME=value settings for the tool's environment
+
+  static run_options merging_streams() {
+    run_options options;
+    options.merged = true;
+    return options;
+  }
+  static run_options stdout_to(std::string path) {
+    run_options options;
+    options.stdout_path = std::move(path);
+    return options;
+  }
+  static run_options pipe_closed_after(std::size_t bytes) {
+    run_options options;
+    options.pipe_bytes = bytes;
+    return options;
+  }
+  static run_options with_environment(std::vector<std::string> settings) {
+    run_options options;
+    options.environment = std::move(settings);
+    return options;
+  }
 };
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
-                     const output_routing& routing = {});
+                     const run_options& options = {});
 
 // The executable under test: $DARVEX_TOOL, or the one this build made.
 std::string tool_path();
