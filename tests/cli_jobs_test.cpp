@@ -77,7 +77,8 @@ run_record run_with_jobs(const std::string& bytes, const std::string& jobs) {
     const scratch_dir dir;
     fs::create_directories(dir / "file/sub");
     write_file(dir / "file.dat", bytes);
-    const tool_result result = run_tool(dir.path(), {"-j", jobs, "file.dat"}, merged ? run_options::merging_streams() : run_options());
+    const tool_result result =
+        run_tool(dir.path(), {"-j", jobs, "file.dat"}, merged ? run_options::merging_streams() : run_options());
     (merged ? record.merged : record.separate) = result;
     if (merged) continue;
     for (const auto& item : fs::recursive_directory_iterator(dir / "file")) {

@@ -63,10 +63,10 @@ const std::vector<std::string> WESTERN_LOCALE = {"LC_ALL=C.UTF-8"};
 class japanese_locale {
  public:
   japanese_locale() {
-    const std::string command =
-        "localedef -i ja_JP -f UTF-8 '" + (dir_ / "ja_JP.UTF-8").string() + "' >/dev/null 2>&1";
+    const std::string command = "localedef -i ja_JP -f UTF-8 '" + (dir_ / "ja_JP.UTF-8").string() + "' >/dev/null 2>&1";
     if (std::system(command.c_str()) == -1) return;  // warnings give a non-zero status, and a locale
-    if (fs::exists(dir_ / "ja_JP.UTF-8/LC_CTYPE")) settings_ = {"LC_ALL=ja_JP.UTF-8", "LOCPATH=" + dir_.path().string()};
+    if (fs::exists(dir_ / "ja_JP.UTF-8/LC_CTYPE"))
+      settings_ = {"LC_ALL=ja_JP.UTF-8", "LOCPATH=" + dir_.path().string()};
   }
   // The settings for run_tool, or nothing when the locale could not be made.
   const std::optional<std::vector<std::string>>& settings() const { return settings_; }
@@ -89,9 +89,9 @@ TEST(CliWindows, ArchivePathsAreUnicodeAndTheRightArchiveIsExtracted) {
     std::string output_dir;  // as the file system shows it (UTF-8)
     std::string shown;       // the output directory in the progress lines: ANSI, '?' for what 1252 lacks
   } cases[] = {
-      {"\xCE\xA9mega.dat", "Omega.dat", "\xCE\xA9mega", "?mega"},          // Ωmega
-      {"\xE6\xA1\xA3\xE6\xA1\x88.dat", "", "\xE6\xA1\xA3\xE6\xA1\x88", "??"},  // 档案
-      {"\xE2\x88\x95slash.dat", "", "\xE2\x88\x95slash", "?slash"},      // ∕ (U+2215), best fit '/'
+      {"\xCE\xA9mega.dat", "Omega.dat", "\xCE\xA9mega", "?mega"},                    // Ωmega
+      {"\xE6\xA1\xA3\xE6\xA1\x88.dat", "", "\xE6\xA1\xA3\xE6\xA1\x88", "??"},        // 档案
+      {"\xE2\x88\x95slash.dat", "", "\xE2\x88\x95slash", "?slash"},                  // ∕ (U+2215), best fit '/'
       {"pack\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8", "", "pack", "pack"},  // four characters, 12 bytes
       {deep + "/long.dat", "", deep + "/long", deep + "/long"},
   };
@@ -162,10 +162,13 @@ TEST(CliWindows, EntryNamesAreConvertedFromTheWesternCodePage) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
   expect_names_made(WESTERN_LOCALE, "file.dat", "file", "file", {"se\xC3\xB1or"},
                     {
-                        {"caf\xE9.txt", "caf\xC3\xA9.txt"},                          // café.txt
-                        {"\x80uro.txt", "\xE2\x82\xACuro.txt"},                     // €: 1252, not Latin-1
+                        {"caf\xE9.txt", "caf\xC3\xA9.txt"},                                  // café.txt
+                        {"\x80uro.txt", "\xE2\x82\xACuro.txt"},                              // €: 1252, not Latin-1
                         {"\xC5ngstr\xF6m \xBD.bin", "\xC3\x85ngstr\xC3\xB6m \xC2\xBD.bin"},  // Ångström ½
-                        {"se\xF1or\\ma\xF1" "ana.txt", "se\xC3\xB1or/ma\xC3\xB1" "ana.txt"},   // señor\mañana
+                        {"se\xF1or\\ma\xF1"
+                         "ana.txt",
+                         "se\xC3\xB1or/ma\xC3\xB1"
+                         "ana.txt"},  // señor\mañana
                     });
 }
 
@@ -177,11 +180,11 @@ TEST(CliWindows, EntryNamesAreConvertedFromTheJapaneseCodePage) {
   if (!japanese.settings()) GTEST_SKIP() << "no ja_JP.UTF-8 locale (localedef, from Debian's locales package)";
   expect_names_made(*japanese.settings(), "\xE8\xA1\xA8.dat", "\xE8\xA1\xA8", "\x95\x5C", {"\xE8\x83\xBD"},
                     {
-                        {"\x83\x5C..", "\xE3\x82\xBD"},                // ソ.. is ソ, not a ".." component
-                        {"\x95\x5C.txt", "\xE8\xA1\xA8.txt"},          // 表.txt
+                        {"\x83\x5C..", "\xE3\x82\xBD"},        // ソ.. is ソ, not a ".." component
+                        {"\x95\x5C.txt", "\xE8\xA1\xA8.txt"},  // 表.txt
                         {"\x94\x5C\\\x8F\x5C.bin", "\xE8\x83\xBD/\xE5\x8D\x81.bin"},  // 能\十.bin
-                        {"caf\xE9.txt", ""},                             // 0xE9 leads a pair; '.' ends none
-                        {"end\x83", ""},                                 // a lead byte with nothing after it
+                        {"caf\xE9.txt", ""},  // 0xE9 leads a pair; '.' ends none
+                        {"end\x83", ""},      // a lead byte with nothing after it
                     });
 }
 
@@ -195,8 +198,8 @@ TEST(CliWindows, NamesThatDifferOnlyInCaseAreOneFileWrittenInIndexOrder) {
     std::string file;  // the later name, in UTF-8
   } pairs[] = {
       {"\xC9t\xE9.txt", "\xE9T\xC9.txt", "\xC3\xA9T\xC3\x89.txt"},  // Été.txt, then éTÉ.txt
-      {"\xC6on.bin", "\xE6ON.bin", "\xC3\xA6ON.bin"},                // Æon.bin, then æON.bin
-      {"\xD8re", "\xF8RE", "\xC3\xB8RE"},                            // Øre, then øRE
+      {"\xC6on.bin", "\xE6ON.bin", "\xC3\xA6ON.bin"},               // Æon.bin, then æON.bin
+      {"\xD8re", "\xF8RE", "\xC3\xB8RE"},                           // Øre, then øRE
   };
   test_archive archive;
   std::vector<std::string> expected = {"file", "file.dat", "file/table.bin"};
@@ -231,9 +234,11 @@ TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
        "-----------  -----------  ----\n"
        "          5           13  a.txt\n"
        "          6           14  B.XML\n"
-       "          5           13  " + cafe + "\n"
-       "-----------  -----------  ----\n"
-       "         16           40  3 entries\n",
+       "          5           13  " +
+           cafe +
+           "\n"
+           "-----------  -----------  ----\n"
+           "         16           40  3 entries\n",
        {}},
       {{"-t", "file.dat"},
        "Archive: file.dat\nOK      a.txt\nOK      B.XML\nOK      " + cafe + "\n3 entries tested: all OK\n",

@@ -65,8 +65,7 @@ int file_size(const file_handle& file, std::uint64_t& size);
 
 // Reads `length` bytes at `offset` without moving any shared position, so that several threads
 // may read one file at once. Fewer bytes mean the file ended; `got` tells how many came.
-int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length,
-            std::size_t& got);
+int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got);
 
 // Creates one directory; an existing directory (or anything else) of that name is left alone,
 // and opening it tells what it is. 0, or an errno value.
@@ -86,9 +85,9 @@ class directory {
   enum class existing { replace, keep };
 
   struct created {
-    int err = 0;                   // 0 when the file was created
-    bool kept = false;             // something of that name exists and `existing::keep` left it
-    bool through_link = false;     // a directory part of the name is a link, so nothing was made
+    int err = 0;                     // 0 when the file was created
+    bool kept = false;               // something of that name exists and `existing::keep` left it
+    bool through_link = false;       // a directory part of the name is a link, so nothing was made
     bool not_representable = false;  // the name has no file name on this system (Windows)
   };
 

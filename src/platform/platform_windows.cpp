@@ -155,8 +155,7 @@ int file_size(const file_handle& file, std::uint64_t& size) {
   return 0;
 }
 
-int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length,
-            std::size_t& got) {
+int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got) {
   got = 0;
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (got < length) {

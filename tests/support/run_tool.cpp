@@ -59,7 +59,8 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
   dup2(streams.err, 2);
   for (const std::string& setting : environment) {
     const std::size_t equals = setting.find('=');
-    if (equals == std::string::npos || setenv(setting.substr(0, equals).c_str(), setting.c_str() + equals + 1, 1) != 0) {
+    if (equals == std::string::npos ||
+        setenv(setting.substr(0, equals).c_str(), setting.c_str() + equals + 1, 1) != 0) {
       _exit(127);
     }
   }
