@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -45,9 +46,7 @@ struct worker_tools {
   inflater inflate;
 };
 
-problem entry_problem(problem_kind kind, std::string reason, int err = 0) {
-  return {kind, {}, std::move(reason), err};
-}
+problem entry_problem(problem_kind kind, std::string reason, int err = 0) { return {kind, {}, std::move(reason), err}; }
 
 // Reads, inflates and hands over one entry. `wait_turn` returns once every earlier entry that
 // writes the same file is done.
@@ -59,8 +58,8 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
   unsigned char* span = tools.span.room(span_length);
   unsigned char* data = tools.data.room(entry.size);
   if ((span == nullptr && span_length > 0) || (data == nullptr && entry.size > 0)) {
-    return {entry_problem(problem_kind::damaged_entry, "not enough memory for its " +
-                                                           std::to_string(span_length + entry.size) + "-byte buffers")};
+    return {entry_problem(problem_kind::damaged_entry,
+                          "not enough memory for its " + std::to_string(span_length + entry.size) + "-byte buffers")};
   }
   if (stage_result unread = archive.read(entry.start, span, span_length)) {
     return {entry_problem(problem_kind::damaged_entry, std::move(unread->reason), unread->err)};
@@ -83,8 +82,8 @@ entry_outcome extract_guarded(const archive_file& archive, const planned_entry& 
   }
 }
 
-void extract_in_order(const archive_file& archive, const std::vector<const planned_entry*>& entries,
-                      entry_sink& sink, entry_listener& listener) {
+void extract_in_order(const archive_file& archive, const std::vector<const planned_entry*>& entries, entry_sink& sink,
+                      entry_listener& listener) {
   worker_tools tools;
   for (const planned_entry* entry : entries) {
     listener.entry_done(*entry, extract_guarded(archive, *entry, tools, sink, [](const planned_entry&) {}));
@@ -110,19 +109,27 @@ class parallel_run {
       const std::lock_guard<std::mutex> lock(mutex_);
       slots_[i].outcome = std::move(outcome);
       slots_[i].done = true;
-      done_.notify_all();
+      // Waking costs a system call: only for a thread that waits, and for what it waits for.
+      if (awaited_ == i || same_file_waiters_ > 0) done_.notify_all();
     }
   }
 
-  // Tells the listener of every entry in index order, each as soon as it is done.
+  // Tells the listener of every entry in index order, each as soon as it is done. The listener
+  // hears that nothing is ready only once the wait for the next entry has lasted a while, so
+  // that entries finishing in quick succession cost no flush each.
   void tell(entry_listener& listener) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (!slots_[i].done) {
-        lock.unlock();
-        listener.idle();
-        lock.lock();
-        done_.wait(lock, [&] { return slots_[i].done; });
+      const auto done = [&] { return slots_[i].done; };
+      if (!done()) {
+        awaited_ = i;
+        if (!done_.wait_for(lock, IDLE_AFTER, done)) {
+          lock.unlock();
+          listener.idle();
+          lock.lock();
+          done_.wait(lock, done);
+        }
+        awaited_ = NONE;
       }
       const entry_outcome outcome = std::move(slots_[i].outcome);
       lock.unlock();
@@ -132,6 +139,7 @@ class parallel_run {
 
  private:
   static constexpr std::size_t NONE = SIZE_MAX;
+  static constexpr std::chrono::milliseconds IDLE_AFTER{20};
 
   struct slot {
     entry_outcome outcome;
@@ -150,7 +158,9 @@ class parallel_run {
   void wait_until_done(std::size_t slot) {
     if (slot == NONE) return;
     std::unique_lock<std::mutex> lock(mutex_);
+    ++same_file_waiters_;
     done_.wait(lock, [&] { return slots_[slot].done; });
+    --same_file_waiters_;
   }
 
   const archive_file& archive_;
@@ -159,8 +169,10 @@ class parallel_run {
   std::vector<slot> slots_;
   std::vector<std::size_t> slot_of_;  // plan index -> slot, for selected entries
   std::atomic<std::size_t> next_{0};
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards slots_, awaited_ and same_file_waiters_
   std::condition_variable done_;
+  std::size_t awaited_ = NONE;         // the slot the calling thread waits for
+  std::size_t same_file_waiters_ = 0;  // workers waiting for an earlier entry of their file
 };
 
 // Starts up to `count` workers; fewer when the system will not make more threads. Each is
@@ -176,8 +188,8 @@ std::vector<std::jthread> start_workers(parallel_run& run, unsigned count) {
 
 }  // namespace
 
-void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink,
-                     entry_listener& listener, unsigned jobs) {
+void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
+                     unsigned jobs) {
   std::vector<const planned_entry*> entries;
   for (const planned_entry& entry : plan.entries) {
     if (entry.selected) entries.push_back(&entry);
