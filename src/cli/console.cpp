@@ -39,7 +39,7 @@ std::string escaped(std::string_view bytes) {
 
 void console::out(std::string_view text, platform::text_kind kind) {
   if (quiet_ || output_error_ != 0) return;
-  output_error_ = platform::write_text(stdout, {{text, kind}});
+  output_error_ = platform::write_text(out_, {{text, kind}});
 }
 
 void console::print(std::string_view text) { out(text, platform::text_kind::tool); }
@@ -56,7 +56,7 @@ void console::flush() {
 // order on a shared terminal or file.
 void console::message(std::initializer_list<platform::text_part> parts) {
   flush();
-  platform::write_text(stderr, parts);
+  platform::write_text(err_, parts);
 }
 
 using platform::text_kind;

@@ -6,6 +6,7 @@
 // cannot move the cursor, repaint the screen or fake a line; printable names are shown byte
 // for byte. A failed standard output is remembered and written to no more: the run goes on.
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,8 @@ std::string escaped(std::string_view bytes);
 class console {
  public:
   // A quiet console shows nothing on standard output; messages still reach standard error.
-  explicit console(bool quiet = false) : quiet_(quiet) {}
+  explicit console(bool quiet = false)
+      : quiet_(quiet), out_(platform::text_stream_for(stdout)), err_(platform::text_stream_for(stderr)) {}
 
   void print(std::string_view text);       // the tool's own text
   void print_path(std::string_view path);  // command-line text
@@ -43,6 +45,8 @@ class console {
   void message(std::initializer_list<platform::text_part> parts);
 
   bool quiet_;
+  platform::text_stream out_;
+  platform::text_stream err_;
   int output_error_ = 0;
 };
 

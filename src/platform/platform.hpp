@@ -131,11 +131,19 @@ struct text_part {
   text_kind kind;
 };
 
-// Writes the parts to `stream` (standard output or error) in one piece. 0, or the errno value of
-// a failed write; buffered bytes may also fail later, at a flush. On Windows a console is
-// written in UTF-16, and a file or pipe gets the ANSI code page's bytes, as an ANSI program
-// would write them.
-int write_text(std::FILE* stream, std::initializer_list<text_part> parts);
+// Standard output or error, and whether it is a console: found once, since asking costs a
+// system call (under Wine a round trip to its server) and the answer does not change.
+struct text_stream {
+  std::FILE* file;
+  bool console;
+};
+
+text_stream text_stream_for(std::FILE* file);
+
+// Writes the parts to `stream` in one piece. 0, or the errno value of a failed write; buffered
+// bytes may also fail later, at a flush. On Windows a console is written in UTF-16, and a file
+// or pipe gets the ANSI code page's bytes, as an ANSI program would write them.
+int write_text(const text_stream& stream, std::initializer_list<text_part> parts);
 
 // Keeps a closed pipe on standard output from ending the process: writes to it fail instead.
 void ignore_broken_pipe();

@@ -153,11 +153,13 @@ std::optional<std::string> name_as_text(const char* stored) { return std::string
 
 std::string case_folded(std::string_view text) { return std::string(text); }
 
-int write_text(std::FILE* stream, std::initializer_list<text_part> parts) {
+text_stream text_stream_for(std::FILE* file) { return {file, false}; }
+
+int write_text(const text_stream& stream, std::initializer_list<text_part> parts) {
   std::string text;
   for (const text_part& part : parts) text += part.text;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), stream) == text.size()) return 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream.file) == text.size()) return 0;
   return errno != 0 ? errno : EIO;
 }
 

@@ -351,18 +351,21 @@ std::string bytes_for_file(std::string_view text, text_kind kind) {
 
 }  // namespace
 
-int write_text(std::FILE* stream, std::initializer_list<text_part> parts) {
-  if (HANDLE console = console_of(stream)) {
-    if (std::fflush(stream) != 0) return EIO;
+text_stream text_stream_for(std::FILE* file) { return {file, console_of(file) != nullptr}; }
+
+int write_text(const text_stream& stream, std::initializer_list<text_part> parts) {
+  if (stream.console) {
+    if (std::fflush(stream.file) != 0) return EIO;
     std::wstring wide;
     for (const text_part& part : parts) wide += wide_for_console(part.text, part.kind);
+    HANDLE console = GetStdHandle(stream.file == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD written = 0;
     return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) ? 0 : last_errno();
   }
   std::string bytes;
   for (const text_part& part : parts) bytes += bytes_for_file(part.text, part.kind);
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size()) return 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream.file) == bytes.size()) return 0;
   return errno != 0 ? errno : EIO;
 }
 
