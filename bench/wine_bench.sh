@@ -33,6 +33,10 @@ DIR=$(realpath "$DIR")
 WINEPREFIX="$(dirname "$EXE")/wine-prefix"
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
+# One persistent server for every run; one left running in this prefix is stopped first, since
+# a second -p fails.
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -w
 "$WINESERVER" -p
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 "$WINE" wineboot --init >/dev/null 2>&1
