@@ -11,13 +11,13 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
-struct option_spec {
+struct known_option {
   char short_name;
   std::string_view long_name;
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<option_spec, 10> OPTIONS{{
+constexpr std::array<known_option, 10> OPTIONS{{
     {'l', "list", nullptr},
     {'t', "test", nullptr},
     {'d', "directory", "DIR"},
@@ -30,22 +30,24 @@ constexpr std::array<option_spec, 10> OPTIONS{{
     {'V', "version", nullptr},
 }};
 
-const option_spec* find_short(char name) {
-  const auto found = std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const option_spec& o) { return o.short_name == name; });
+const known_option* find_short(char name) {
+  const auto found =
+      std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.short_name == name; });
   return found == OPTIONS.end() ? nullptr : &*found;
 }
 
-const option_spec* find_long(std::string_view name) {
-  const auto found = std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const option_spec& o) { return o.long_name == name; });
+const known_option* find_long(std::string_view name) {
+  const auto found =
+      std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.long_name == name; });
   return found == OPTIONS.end() ? nullptr : &*found;
 }
 
-std::string shown(const option_spec& spec, bool as_long) {
-  return as_long ? "'--" + std::string(spec.long_name) + "'" : std::string("'-") + spec.short_name + "'";
+std::string shown(const known_option& known, bool as_long) {
+  return as_long ? "'--" + std::string(known.long_name) + "'" : std::string("'-") + known.short_name + "'";
 }
 
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
-std::string apply(const option_spec& spec, bool as_long, const std::string& value, options& chosen) {
+std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
   const auto set_command = [&](command what) -> std::string {
     const bool list_and_test = (chosen.what == command::list && what == command::test) ||
                                (chosen.what == command::test && what == command::list);
@@ -53,25 +55,40 @@ std::string apply(const option_spec& spec, bool as_long, const std::string& valu
     chosen.what = what;
     return {};
   };
-  switch (spec.short_name) {
-    case 'l': return set_command(command::list);
-    case 't': return set_command(command::test);
-    case 'n': chosen.no_overwrite = true; return {};
-    case 'q': chosen.quiet = true; return {};
-    case 'h': chosen.what = command::help; return {};
-    case 'V': chosen.what = command::version; return {};
-    case 'i': chosen.includes.push_back(value); return {};
-    case 'x': chosen.excludes.push_back(value); return {};
+  switch (known.short_name) {
+    case 'l':
+      return set_command(command::list);
+    case 't':
+      return set_command(command::test);
+    case 'n':
+      chosen.no_overwrite = true;
+      return {};
+    case 'q':
+      chosen.quiet = true;
+      return {};
+    case 'h':
+      chosen.what = command::help;
+      return {};
+    case 'V':
+      chosen.what = command::version;
+      return {};
+    case 'i':
+      chosen.includes.push_back(value);
+      return {};
+    case 'x':
+      chosen.excludes.push_back(value);
+      return {};
     case 'd':
-      if (value.empty()) return "option " + shown(spec, as_long) + " needs a directory name";
+      if (value.empty()) return "option " + shown(known, as_long) + " needs a directory name";
       chosen.directory = value;
       return {};
-    default: break;  // 'j'
+    default:
+      break;  // 'j'
   }
   unsigned jobs = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
   if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > MAX_JOBS) {
-    return "option " + shown(spec, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
+    return "option " + shown(known, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
            ", not '" + value + "'";
   }
   chosen.jobs = jobs;
@@ -85,26 +102,26 @@ std::string read_option(const std::vector<std::string>& args, std::size_t& at, o
   if (arg.rfind("--", 0) == 0) {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const option_spec* spec = find_long(name);
-    if (spec == nullptr) return "unknown option '--" + name + "'";
-    if (spec->value_name == nullptr) {
+    const known_option* known = find_long(name);
+    if (known == nullptr) return "unknown option '--" + name + "'";
+    if (known->value_name == nullptr) {
       if (equals != std::string::npos) return "option '--" + name + "' takes no value";
-      return apply(*spec, true, {}, chosen);
+      return apply(*known, true, {}, chosen);
     }
-    if (equals != std::string::npos) return apply(*spec, true, arg.substr(equals + 1), chosen);
-    if (at == args.size()) return "option '--" + name + "' needs " + spec->value_name;
-    return apply(*spec, true, args[at++], chosen);
+    if (equals != std::string::npos) return apply(*known, true, arg.substr(equals + 1), chosen);
+    if (at == args.size()) return "option '--" + name + "' needs " + known->value_name;
+    return apply(*known, true, args[at++], chosen);
   }
   for (std::size_t i = 1; i < arg.size(); ++i) {
-    const option_spec* spec = find_short(arg[i]);
-    if (spec == nullptr) return std::string("unknown option '-") + arg[i] + "'";
-    if (spec->value_name == nullptr) {
-      if (std::string wrong = apply(*spec, false, {}, chosen); !wrong.empty()) return wrong;
+    const known_option* known = find_short(arg[i]);
+    if (known == nullptr) return std::string("unknown option '-") + arg[i] + "'";
+    if (known->value_name == nullptr) {
+      if (std::string wrong = apply(*known, false, {}, chosen); !wrong.empty()) return wrong;
       continue;
     }
-    if (i + 1 < arg.size()) return apply(*spec, false, arg.substr(i + 1), chosen);
-    if (at == args.size()) return std::string("option '-") + arg[i] + "' needs " + spec->value_name;
-    return apply(*spec, false, args[at++], chosen);
+    if (i + 1 < arg.size()) return apply(*known, false, arg.substr(i + 1), chosen);
+    if (at == args.size()) return std::string("option '-") + arg[i] + "' needs " + known->value_name;
+    return apply(*known, false, args[at++], chosen);
   }
   return {};
 }
@@ -132,7 +149,8 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       options_ended = true;
     } else if (!options_ended && looks_like_option(args[at])) {
       // Taken as an archive, it would let `DarvEx file.dat -l` extract what the user meant to list.
-      parsed.error = "option '" + args[at] + "' after an archive: options come first (use -- before an archive named so)";
+      parsed.error =
+          "option '" + args[at] + "' after an archive: options come first (use -- before an archive named so)";
       return parsed;
     } else {
       chosen.archives.push_back(args[at]);
