@@ -68,13 +68,14 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   const std::vector<std::uint32_t> ends = span_ends(table, entry_count, index_offset);
   std::uint64_t read_up_to = 0;
   for (std::uint32_t i = 0; i < entry_count; ++i) {
-    planned_entry entry{i + 1, table.names[i], table.offsets[i], ends[i], table.sizes[i], {}, {}, false, true};
+    planned_entry entry{i + 1, table.names[i], table.offsets[i], ends[i], table.sizes[i], {}, {}, false, true, {}};
     const std::optional<std::string> text = platform::name_as_text(entry.name);
+    entry.folded_name = platform::case_folded(text.value_or(entry.name));
     entry.refusal = name_refusal(text);
     if (entry.refusal.empty()) entry.refusal = span_refusal(entry, index_offset, read_up_to);
     if (!entry.refused()) {
       read_up_to = entry.end;
-      const std::string key = same_file_key(platform::case_folded(*text));
+      const std::string key = same_file_key(entry.folded_name);
       if (const auto found = last_writer.find(key); found != last_writer.end()) entry.same_file_before = found->second;
       last_writer[key] = i;
       entry.names_table = key == table_file;
@@ -90,8 +91,7 @@ std::vector<std::string> select_entries(entry_plan& plan, const std::vector<std:
   const std::vector<std::string> folded_excludes = case_folded(excludes);
   std::vector<bool> matched(includes.size(), false);
   for (planned_entry& entry : plan.entries) {
-    const std::string name = platform::case_folded(platform::name_as_text(entry.name).value_or(entry.name));
-    const auto matches = [&](const std::string& pattern) { return glob_matches(pattern, name); };
+    const auto matches = [&](const std::string& pattern) { return glob_matches(pattern, entry.folded_name); };
     bool included = includes.empty();
     for (std::size_t i = 0; i < folded_includes.size(); ++i) {
       if (matches(folded_includes[i])) matched[i] = included = true;

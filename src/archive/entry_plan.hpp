@@ -23,6 +23,9 @@ struct planned_entry {
   std::optional<std::size_t> same_file_before;
   bool names_table = false;  // writes the file that holds the index dump
   bool selected = true;
+  // The name as text, in the case names are compared in: what -i and -x match and what decides
+  // which names are one file. The stored bytes where they are not text in the system's code page.
+  std::string folded_name;
 
   bool refused() const { return !refusal.empty(); }
   bool span_known() const { return end >= start; }

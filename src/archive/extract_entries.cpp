@@ -28,6 +28,7 @@ class growable_buffer {
   // Room for `size` bytes, or nullptr when there is not enough memory.
   unsigned char* room(std::size_t size) {
     if (size > capacity_) {
+      bytes_.reset();  // the old bytes go first: the two are never held at once
       bytes_.reset(new (std::nothrow) unsigned char[size]);
       capacity_ = bytes_ ? size : 0;
     }
@@ -48,7 +49,7 @@ struct worker_tools {
 
 problem entry_problem(problem_kind kind, std::string reason, int err = 0) { return {kind, {}, std::move(reason), err}; }
 
-// Reads, inflates and hands over one entry. `wait_turn` returns once every earlier entry that
+// Reads, inflates and hands over one entry. `wait_turn()` returns once every earlier entry that
 // writes the same file is done.
 template <typename wait_function>
 entry_outcome extract_one(const archive_file& archive, const planned_entry& entry, worker_tools& tools,
@@ -65,7 +66,7 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
     return {entry_problem(problem_kind::damaged_entry, std::move(unread->reason), unread->err)};
   }
   const inflate_result inflated = tools.inflate.inflate(data, entry.size, span, span_length);
-  wait_turn(entry);
+  wait_turn();
   entry_outcome outcome = sink.take(entry, data, inflated.produced);
   if (outcome.failure || outcome.kept_existing || inflated.outcome == inflate_outcome::complete) return outcome;
   return {entry_problem(problem_kind::damaged_entry, describe_inflate_failure(inflated, entry.size))};
@@ -86,7 +87,7 @@ void extract_in_order(const archive_file& archive, const std::vector<const plann
                       entry_listener& listener) {
   worker_tools tools;
   for (const planned_entry* entry : entries) {
-    listener.entry_done(*entry, extract_guarded(archive, *entry, tools, sink, [](const planned_entry&) {}));
+    listener.entry_done(*entry, extract_guarded(archive, *entry, tools, sink, [] {}));
     listener.idle();
   }
 }
@@ -104,8 +105,8 @@ class parallel_run {
   void work() {
     worker_tools tools;
     for (std::size_t i = next_++; i < entries_.size(); i = next_++) {
-      entry_outcome outcome = extract_guarded(archive_, *entries_[i], tools, sink_,
-                                              [&](const planned_entry&) { wait_until_done(slots_[i].waits_for); });
+      entry_outcome outcome =
+          extract_guarded(archive_, *entries_[i], tools, sink_, [&] { wait_until_done(slots_[i].waits_for); });
       const std::lock_guard<std::mutex> lock(mutex_);
       slots_[i].outcome = std::move(outcome);
       slots_[i].done = true;
