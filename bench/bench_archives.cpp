@@ -23,9 +23,12 @@ struct kind_style {
 
 kind_style style_of(content_kind kind) {
   switch (kind) {
-    case content_kind::text: return {".xml", testing::text_like};
-    case content_kind::binary: return {".mesh", testing::binary_like};
-    case content_kind::incompressible: return {".png", testing::incompressible};
+    case content_kind::text:
+      return {".xml", testing::text_like};
+    case content_kind::binary:
+      return {".mesh", testing::binary_like};
+    case content_kind::incompressible:
+      return {".png", testing::incompressible};
   }
   return {".bin", testing::incompressible};
 }

@@ -33,8 +33,8 @@ struct bench_archive {
   std::string compressed_index;
   std::string table;  // table.bin as the tool writes it
 
-  std::vector<span> spans() const;            // the entries', then the index's
-  std::vector<output_file> outputs() const;   // the entries', then table.bin
+  std::vector<span> spans() const;           // the entries', then the index's
+  std::vector<output_file> outputs() const;  // the entries', then table.bin
   std::uint64_t output_bytes() const;
   std::string output_dir() const;  // the file name less ".dat"
 };

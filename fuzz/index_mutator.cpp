@@ -21,8 +21,8 @@ constexpr std::size_t INDEX_OFFSET_FIELD = 8;
 constexpr std::size_t INDEX_GROWTH = 4096;  // room a mutation may add to the inflated index
 
 std::uint32_t be32_at(const std::uint8_t* bytes) {
-  return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-         (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+  return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+         std::uint32_t{bytes[3]};
 }
 
 // The archive's inflated index, or an empty vector when it does not inflate.
@@ -53,8 +53,8 @@ std::size_t mutate_index(std::uint8_t* data, std::size_t size, std::size_t max_s
 
 }  // namespace
 
-extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
-                                               std::size_t max_size, unsigned int seed) {
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t max_size,
+                                               unsigned int seed) {
   if (std::minstd_rand(seed)() % 2 == 0) {
     // compress() may have written part of the stream before failing: start again from a copy.
     std::vector<std::uint8_t> original(data, data + size);

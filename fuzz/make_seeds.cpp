@@ -33,9 +33,9 @@ test_archive with_names(const std::vector<std::string>& names) {
 std::vector<std::pair<std::string, test_archive>> seeds() {
   std::vector<std::pair<std::string, test_archive>> out;
   out.emplace_back("valid", valid_archive());
-  out.emplace_back("hostile_names", with_names({"../up.txt", "..\\up.txt", "/abs.txt", "\\abs.txt",
-                                                "C:drive.txt", "a/../../x", "..", ".", "",
-                                                "sub/dir.txt", "table.bin", std::string(255, 'n')}));
+  out.emplace_back("hostile_names",
+                   with_names({"../up.txt", "..\\up.txt", "/abs.txt", "\\abs.txt", "C:drive.txt", "a/../../x", "..",
+                               ".", "", "sub/dir.txt", "table.bin", std::string(255, 'n')}));
   out.emplace_back("windows_names", with_names({"CON", "nul.txt", "COM1", "lpt9.log", ". .", "a:b"}));
 
   test_archive swapped = valid_archive();

@@ -1,8 +1,9 @@
 // Black-box tests of the built tool: exact stdout, exit status, the stderr line, and exactly
 // which files exist afterwards.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -73,11 +74,9 @@ TEST_F(Cli, ExtractsEveryEntryByteForByte) {
   const tool_result result = extract(archive);
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, progress("file", {"empty.cfg", "a.txt", "level.xml", "mesh.bin",
-                                          "music.ogg", "limit.bin"}));
-  EXPECT_EQ(tree(), (std::vector<std::string>{"file", "file.dat", "file/a.txt", "file/empty.cfg",
-                                              "file/level.xml", "file/limit.bin", "file/mesh.bin",
-                                              "file/music.ogg", "file/table.bin"}));
+  EXPECT_EQ(result.out, progress("file", {"empty.cfg", "a.txt", "level.xml", "mesh.bin", "music.ogg", "limit.bin"}));
+  EXPECT_EQ(tree(), (std::vector<std::string>{"file", "file.dat", "file/a.txt", "file/empty.cfg", "file/level.xml",
+                                              "file/limit.bin", "file/mesh.bin", "file/music.ogg", "file/table.bin"}));
   EXPECT_TRUE(file("file/empty.cfg").empty());
   EXPECT_EQ(file("file/a.txt"), "a few bytes");
   EXPECT_TRUE(file("file/level.xml") == text_like(3 << 20, 1));
@@ -192,9 +191,9 @@ TEST_F(Cli, ArchivesWhoseIndexCannotBeLoadedStopBeforeAnyEntry) {
     SCOPED_TRACE(c.label);
     expect_stopped(result, c.reason);
     EXPECT_EQ(result.out, "");
-    const std::vector<std::string> expected =
-        c.table_written ? std::vector<std::string>{"file", "file.dat", "file/table.bin"}
-                        : std::vector<std::string>{"file", "file.dat"};
+    const std::vector<std::string> expected = c.table_written
+                                                  ? std::vector<std::string>{"file", "file.dat", "file/table.bin"}
+                                                  : std::vector<std::string>{"file", "file.dat"};
     EXPECT_EQ(tree(), expected);
   }
 }
@@ -334,8 +333,19 @@ TEST_F(Cli, HostileNamesWriteNothingOutsideTheOutputDirectory) {
   fs::create_directories(dir_ / "work/file");
   write_file(dir_ / "sentinel", "sentinel");
   const char* const hostile[] = {
-      "../sentinel", "..\\sentinel", "a/../../sentinel", "a\\..\\..\\sentinel", "/tmp/darvex-escape",
-      "\\darvex-escape", "C:escape", "c:\\escape", "..", ".", "", "x/..", "../file.dat",
+      "../sentinel",
+      "..\\sentinel",
+      "a/../../sentinel",
+      "a\\..\\..\\sentinel",
+      "/tmp/darvex-escape",
+      "\\darvex-escape",
+      "C:escape",
+      "c:\\escape",
+      "..",
+      ".",
+      "",
+      "x/..",
+      "../file.dat",
   };
   test_archive archive;
   archive.entries.push_back(entry("ok-first.txt", "1"));
@@ -386,12 +396,11 @@ TEST_F(Cli, DamagedStreamsKeepOnlyTheirOwnBytes) {
   archive.entries = {entry("large.bin", large), truncated, corrupt, longer, garbage};
   const tool_result result = extract(archive);
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, progress("file", {"large.bin", "truncated.txt", "corrupt.txt", "longer.txt",
-                                          "garbage.bin"}));
-  for (const char* subject : {"entry 2 (truncated.txt)", "entry 3 (corrupt.txt)",
-                              "entry 4 (longer.txt)", "entry 5 (garbage.bin)"}) {
-    EXPECT_NE(result.err.find(std::string("DarvEx: ") + subject + ": "), std::string::npos)
-        << subject << "\n" << result.err;
+  EXPECT_EQ(result.out, progress("file", {"large.bin", "truncated.txt", "corrupt.txt", "longer.txt", "garbage.bin"}));
+  for (const char* subject :
+       {"entry 2 (truncated.txt)", "entry 3 (corrupt.txt)", "entry 4 (longer.txt)", "entry 5 (garbage.bin)"}) {
+    EXPECT_NE(result.err.find(std::string("DarvEx: ") + subject + ": "), std::string::npos) << subject << "\n"
+                                                                                            << result.err;
   }
   EXPECT_TRUE(file("file/large.bin") == large);
   const std::string cut = file("file/truncated.txt");

@@ -14,10 +14,10 @@ stage_result archive_file::open(const std::string& path) {
   return std::nullopt;
 }
 
-stage_result archive_file::read(std::uint64_t offset, void* buffer, std::size_t length,
-                                const char* action) const {
+stage_result archive_file::read(std::uint64_t offset, void* buffer, std::size_t length, const char* action) const {
   std::size_t got = 0;
-  if (int err = platform::read_at(file_, offset, buffer, length, got)) return trouble(problem_kind::archive, action, err);
+  if (int err = platform::read_at(file_, offset, buffer, length, got))
+    return trouble(problem_kind::archive, action, err);
   if (got != length) return trouble(problem_kind::archive, std::string(action) + ": unexpected end of file");
   return std::nullopt;
 }

@@ -36,7 +36,7 @@ std::string_view windows_trimmed(std::string_view component) {
 // two and three as digits; those arrive as Latin-1 bytes or, under a UTF-8 code page, as pairs.
 bool is_windows_port(std::string_view base) {
   static constexpr std::array<std::string_view, 6> superscripts{"\xB9",     "\xB2",     "\xB3",
-                                                                 "\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+                                                                "\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
   if (base.size() < 4) return false;
   const std::string_view prefix = base.substr(0, 3);
   if (!equals_ignoring_case(prefix, "COM") && !equals_ignoring_case(prefix, "LPT")) return false;
@@ -48,8 +48,7 @@ bool is_windows_port(std::string_view base) {
 // CON, PRN, AUX, NUL, the console's CONIN$ and CONOUT$, and the ports name devices in any
 // directory, in any case and with any extension: "nul.txt" opens the null device.
 bool is_windows_device(std::string_view component) {
-  static constexpr std::array<std::string_view, 6> fixed{"CON", "PRN",    "AUX",
-                                                         "NUL", "CONIN$", "CONOUT$"};
+  static constexpr std::array<std::string_view, 6> fixed{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   const std::string_view base = windows_trimmed(component.substr(0, component.find('.')));
   for (std::string_view device : fixed) {
     if (equals_ignoring_case(base, device)) return true;

@@ -22,22 +22,19 @@ std::string reason_under(const char* name, name_rules rules) {
 
 TEST(EntryNameWindows, DeviceNamesAreRefusedInAnyCaseWithAnyExtension) {
   const char* const devices[] = {
-      "CON",        "con",       "Prn",        "aux.txt",    "NUL",         "nul.tar.gz",
-      "NUL.",       "nul .txt",  "CON  ",      "COM1",       "com9.log",    "LPT1",
-      "lpt9",       "COM0",      "LPT0.bin",   "COM\xB9",    "lpt\xB3.txt", "COM\xC2\xB2",
-      "CONIN$",     "conout$",   "CONOUT$.x",  "dir/NUL",    "a\\b\\com1",  "CON/x",
+      "CON",         "con",         "Prn",      "aux.txt", "NUL",       "nul.tar.gz", "NUL.",       "nul .txt",
+      "CON  ",       "COM1",        "com9.log", "LPT1",    "lpt9",      "COM0",       "LPT0.bin",   "COM\xB9",
+      "lpt\xB3.txt", "COM\xC2\xB2", "CONIN$",   "conout$", "CONOUT$.x", "dir/NUL",    "a\\b\\com1", "CON/x",
   };
   for (const char* name : devices) {
-    EXPECT_NE(reason_under(name, name_rules::windows).find("device"), std::string::npos)
-        << '"' << name << '"';
+    EXPECT_NE(reason_under(name, name_rules::windows).find("device"), std::string::npos) << '"' << name << '"';
   }
 }
 
 TEST(EntryNameWindows, NamesThatOnlyResembleDevicesAreKept) {
   const char* const kept[] = {
-      "CONSOLE",  "COM10",   "LPT",      "COM",     "xCON",   "con_",  "NULL.txt", "a.con",
-      "aux-1",    "COMA",    "LPT1x",    "COM\xB4", "CON$",   "CONIN", "_nul",     "dir.nul/x",
-      "pr n",     "CONIN$$",
+      "CONSOLE", "COM10", "LPT",     "COM",  "xCON",  "con_", "NULL.txt",  "a.con", "aux-1",
+      "COMA",    "LPT1x", "COM\xB4", "CON$", "CONIN", "_nul", "dir.nul/x", "pr n",  "CONIN$$",
   };
   for (const char* name : kept) {
     EXPECT_EQ(unsafe_name_reason(name, name_rules::windows), nullptr) << '"' << name << '"';
@@ -46,11 +43,13 @@ TEST(EntryNameWindows, NamesThatOnlyResembleDevicesAreKept) {
 
 TEST(EntryNameWindows, NamesWindowsWouldResolveElsewhereAreRefused) {
   const refused_name refused[] = {
-      {"ab:c", "stream"},      {"file.txt:hidden", "stream"}, {"dir/x:y", "stream"},
-      {"..  ", "dots"},        {". .", "dots"},               {"a/.../b", "dots"},
-      {"a\\.. \\b", "dots"},   {"x/ ", "dots"},               {"../x", ".."},
-      {"a\\..\\..\\b", ".."},  {"C:x", "drive"},              {"\\\\server\\share", "absolute"},
-      {"/x", "absolute"},      {"", "empty"},
+      {"ab:c", "stream"},    {"file.txt:hidden", "stream"},
+      {"dir/x:y", "stream"}, {"..  ", "dots"},
+      {". .", "dots"},       {"a/.../b", "dots"},
+      {"a\\.. \\b", "dots"}, {"x/ ", "dots"},
+      {"../x", ".."},        {"a\\..\\..\\b", ".."},
+      {"C:x", "drive"},      {"\\\\server\\share", "absolute"},
+      {"/x", "absolute"},    {"", "empty"},
   };
   for (const refused_name& entry : refused) {
     EXPECT_NE(reason_under(entry.name, name_rules::windows).find(entry.reason_part), std::string::npos)

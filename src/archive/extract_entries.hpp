@@ -45,7 +45,7 @@ class entry_listener {
 // that many workers take entries in index order, each with buffers and an inflater of its own.
 // Whatever the jobs, the sink receives the same bytes and the listener hears the same outcomes
 // in the same order.
-void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink,
-                     entry_listener& listener, unsigned jobs);
+void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
+                     unsigned jobs);
 
 }  // namespace darvex

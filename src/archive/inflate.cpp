@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-
 #ifdef DARVEX_FAST_INFLATE
 #include <libdeflate.h>
 #endif
@@ -65,8 +64,8 @@ struct inflater::state {
     // A non-null consumed count lets bytes follow the stream; a non-null produced count lets
     // the stream inflate to less than the room.
     std::size_t consumed = 0;
-    return libdeflate_zlib_decompress_ex(fast, source, source_length, destination, room, &consumed,
-                                         &produced) == LIBDEFLATE_SUCCESS;
+    return libdeflate_zlib_decompress_ex(fast, source, source_length, destination, room, &consumed, &produced) ==
+           LIBDEFLATE_SUCCESS;
   }
 };
 

@@ -71,7 +71,7 @@ struct inflate_case {
   std::string stream;
   std::size_t room;
   inflate_outcome kind;
-  std::size_t produced;    // how many bytes zlib gives, or SOME for "fewer than the data"
+  std::size_t produced;  // how many bytes zlib gives, or SOME for "fewer than the data"
 };
 
 constexpr std::size_t SOME = static_cast<std::size_t>(-1);
@@ -105,13 +105,11 @@ std::vector<inflate_case> inflate_cases() {
       {"truncated and over-long", cut(s, s.size() / 2), 100, LONGER, 100},
       {"not deflate (method 9)", with_byte(s, 0, 0x79), n, DAMAGED, 0},
       {"bad header check", flipped(s, 1), n, DAMAGED, 0},
-      {"preset dictionary asked", with_byte(with_byte(s, 0, 0x78), 1, static_cast<char>(0xBB)), n,
-       DAMAGED, 0},
+      {"preset dictionary asked", with_byte(with_byte(s, 0, 0x78), 1, static_cast<char>(0xBB)), n, DAMAGED, 0},
       {"wrong checksum", flipped(s, s.size() - 1), n, DAMAGED, n},
       {"damaged block header", with_byte(s, 2, static_cast<char>(0xFF)), n, DAMAGED, 0},
       {"damaged stored length", flipped(zlib_compress(NOISE), 5), NOISE.size(), DAMAGED, 0},
-      {"damaged stored data", flipped(zlib_compress(NOISE), 5000), NOISE.size(), DAMAGED,
-       NOISE.size()},
+      {"damaged stored data", flipped(zlib_compress(NOISE), 5000), NOISE.size(), DAMAGED, NOISE.size()},
   };
 }
 

@@ -21,7 +21,9 @@ class LoadIndex : public ::testing::Test {
     archive.write_to((dir_ / "a.dat").string());
     return load_written();
   }
-  std::string index_bytes() const { return std::string(reinterpret_cast<const char*>(index_.bytes.get()), INDEX_BUFFER_SIZE); }
+  std::string index_bytes() const {
+    return std::string(reinterpret_cast<const char*>(index_.bytes.get()), INDEX_BUFFER_SIZE);
+  }
 
   stage_result load_written() {
     archive_ = archive_file();

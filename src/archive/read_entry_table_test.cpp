@@ -36,8 +36,8 @@ test_entry record(std::string name, std::uint32_t offset, std::uint32_t size) {
 TEST(ReadEntryTable, RecordsFillTheirSlots) {
   const struct {
     const char* label;
-    std::string name;        // as stored
-    std::string slot_name;   // as the slot holds it, up to its zero byte
+    std::string name;       // as stored
+    std::string slot_name;  // as the slot holds it, up to its zero byte
   } cases[] = {
       {"empty name", "", ""},
       {"one byte", "a", "a"},

@@ -43,7 +43,8 @@ exit_status run(const options& chosen, console& screen) {
       break;
   }
   exit_status status = exit_status::ok;
-  for (const std::string& archive_path : chosen.archives) status = worst(status, run_command(chosen, archive_path, screen));
+  for (const std::string& archive_path : chosen.archives)
+    status = worst(status, run_command(chosen, archive_path, screen));
   return status;
 }
 

@@ -11,7 +11,8 @@ namespace darvex {
 #endif
 
 const char* help_text() {
-  return "DarvEx " DARVEX_VERSION " unpacks archives of zlib-compressed entries with an index at the end.\n"
+  return "DarvEx " DARVEX_VERSION
+         " unpacks archives of zlib-compressed entries with an index at the end.\n"
          "\n"
          "Usage: DarvEx [OPTION]... ARCHIVE...\n"
          "\n"

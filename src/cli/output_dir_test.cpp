@@ -28,8 +28,9 @@ TEST(OutputDir, IsTheArgumentLessItsLastFourBytes) {
 TEST(OutputDir, ArgumentsThatLeaveNoDirectoryOfTheirOwnAreRefused) {
   // Four bytes or fewer, a separator among the four dropped (the result would be the archive's
   // folder or another), or a result naming an existing directory (the parent, or itself).
-  const char* const refused[] = {"", "a", "abcd", ".dat", "dir/.dat", "dir\\.dat", "dir/..abcd", "..abcd",
-                                 ".abcd", "C:.dat", "home/pak", "/tmp/abc", "a\\bcd", "data/x/y", "ab/c"};
+  const char* const refused[] = {"",          "a",          "abcd",   ".dat",     "dir/.dat",
+                                 "dir\\.dat", "dir/..abcd", "..abcd", ".abcd",    "C:.dat",
+                                 "home/pak",  "/tmp/abc",   "a\\bcd", "data/x/y", "ab/c"};
   for (const char* argument : refused) {
     EXPECT_EQ(derive_output_dir(argument), std::nullopt) << argument;
   }

@@ -20,8 +20,8 @@ constexpr std::uint64_t HEADER_SIZE = 12;
 std::string zlib_compress(std::string_view data) {
   uLongf length = compressBound(static_cast<uLong>(data.size()));
   std::string out(length, '\0');
-  if (compress(reinterpret_cast<Bytef*>(out.data()), &length,
-               reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size())) != Z_OK) {
+  if (compress(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
+               static_cast<uLong>(data.size())) != Z_OK) {
     throw std::runtime_error("compress failed");
   }
   out.resize(length);
@@ -95,9 +95,9 @@ std::mt19937 generator(std::uint32_t seed) { return std::mt19937(seed); }
 }  // namespace
 
 std::string text_like(std::size_t length, std::uint32_t seed) {
-  static constexpr const char* words[] = {"<item", " id=\"", "\">", "</item>\n", "function ", "end\n",
-                                          "local ", " = ", "return ", "texture", "mesh", "0.5",
-                                          "  ", "if ", " then\n", "name", "value", "; "};
+  static constexpr const char* words[] = {"<item",  " id=\"", "\">",     "</item>\n", "function ", "end\n",
+                                          "local ", " = ",    "return ", "texture",   "mesh",      "0.5",
+                                          "  ",     "if ",    " then\n", "name",      "value",     "; "};
   auto random = generator(seed);
   std::string out;
   out.reserve(length + 16);

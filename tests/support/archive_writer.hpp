@@ -30,14 +30,14 @@ struct test_archive {
   std::string gap;                  // bytes between the header and the first entry
   std::uint64_t data_start = 0;     // where the first entry lies when non-zero (a hole before it)
   std::vector<test_entry> entries;
-  std::optional<std::uint32_t> entry_count;   // default: entries.size()
-  std::optional<std::uint32_t> index_offset;  // default: where the compressed index lies
-  std::string index_head = std::string(6, '\0');   // index bytes 0..5
-  std::string index_gap = std::string(16, '\0');   // index bytes 10..25
-  std::string trailer = std::string(17, '\0');     // every record's 17-byte trailer
-  std::string index_tail;                          // inflated index bytes after the records
-  std::optional<std::string> index_stream;  // the stored compressed index; default: compressed
-  std::string after_index;                  // bytes stored after the index's zlib stream
+  std::optional<std::uint32_t> entry_count;       // default: entries.size()
+  std::optional<std::uint32_t> index_offset;      // default: where the compressed index lies
+  std::string index_head = std::string(6, '\0');  // index bytes 0..5
+  std::string index_gap = std::string(16, '\0');  // index bytes 10..25
+  std::string trailer = std::string(17, '\0');    // every record's 17-byte trailer
+  std::string index_tail;                         // inflated index bytes after the records
+  std::optional<std::string> index_stream;        // the stored compressed index; default: compressed
+  std::string after_index;                        // bytes stored after the index's zlib stream
 
   // Where each entry's stream lies in the archive.
   std::vector<std::uint64_t> stream_offsets() const;
