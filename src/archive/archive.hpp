@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/inflate.hpp"
+#include "archive/problem.hpp"
 #include "platform/platform.hpp"
 
 namespace darvex {
@@ -21,28 +22,6 @@ inline constexpr std::size_t NAME_SLOT_SIZE = 256;
 inline constexpr std::size_t INDEX_BUFFER_SIZE = 524288;    // 0x80000
 inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB: the largest span or size
 inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, as extraction leaves it
-
-enum class problem_kind {
-  archive,        // the archive cannot be opened or read as one
-  index,          // the index cannot be loaded or does not fit the entry table
-  refused_entry,  // an entry's name, span or size is not safe to extract
-  damaged_entry,  // an entry's data cannot be read or does not inflate cleanly
-  write,          // a directory or file cannot be created or written
-};
-
-// Something that stopped a run or an entry: what it concerns and why.
-struct problem {
-  problem_kind kind;
-  std::string subject;  // a quoted path; empty for an entry's problem, which its entry names
-  std::string reason;
-  int err = 0;  // the system's error number, when a system call failed
-};
-
-// Empty when the step did its work.
-using stage_result = std::optional<problem>;
-
-// A path as messages show it: in double quotes.
-std::string quoted(const std::string& path);
 
 // Bytes in memory read one at a time, as from a stream: a read past the end gives 0xFF.
 class byte_cursor {
@@ -76,7 +55,9 @@ class archive_file {
                                   const char* action = "cannot read") const;
 
   // A problem with the archive itself, named by its path.
-  problem trouble(problem_kind kind, std::string reason, int err = 0) const;
+  problem trouble(problem_kind kind, std::string reason, int err = 0) const {
+    return {kind, path_, std::move(reason), err};
+  }
 
  private:
   platform::file_handle file_;

@@ -4,8 +4,6 @@
 
 namespace darvex {
 
-std::string quoted(const std::string& path) { return '"' + path + '"'; }
-
 stage_result archive_file::open(const std::string& path) {
   path_ = path;
   // Read-only: nothing writes through it, and read-only archives must extract.
@@ -20,10 +18,6 @@ stage_result archive_file::read(std::uint64_t offset, void* buffer, std::size_t 
     return trouble(problem_kind::archive, action, err);
   if (got != length) return trouble(problem_kind::archive, std::string(action) + ": unexpected end of file");
   return std::nullopt;
-}
-
-problem archive_file::trouble(problem_kind kind, std::string reason, int err) const {
-  return {kind, quoted(path_), std::move(reason), err};
 }
 
 }  // namespace darvex

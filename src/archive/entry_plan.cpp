@@ -11,31 +11,33 @@ namespace {
 
 std::string bytes(std::uint64_t count) { return std::to_string(count) + " bytes"; }
 
-// Why the entry's name must not be created, or an empty string.
-std::string name_refusal(const std::optional<std::string>& text) {
-  if (!text) return "name is not valid in the system's ANSI code page";
-  if (const char* unsafe = unsafe_name_reason(text->c_str())) return std::string("unsafe name: ") + unsafe;
-  return {};
+problem refused(std::string reason) { return {problem_kind::refused_entry, {}, std::move(reason)}; }
+
+// Why the entry's name must not be created.
+std::optional<problem> name_refusal(const std::optional<std::string>& text) {
+  if (!text) return refused("name is not valid in the system's ANSI code page");
+  if (const char* unsafe = unsafe_name_reason(text->c_str())) return refused(std::string("unsafe name: ") + unsafe);
+  return std::nullopt;
 }
 
-// Why the entry's span or size is refused, or an empty string. `read_up_to` is where the last
-// span that will be read ends: a span starting before it would inflate the same data again.
-std::string span_refusal(const planned_entry& entry, std::uint32_t index_offset, std::uint64_t read_up_to) {
+// Why the entry's span or size is refused. `read_up_to` is where the last span that will be
+// read ends: a span starting before it would inflate the same data again.
+std::optional<problem> span_refusal(const planned_entry& entry, std::uint32_t index_offset, std::uint64_t read_up_to) {
   if (entry.start > index_offset) {
-    return "offset " + std::to_string(entry.start) + " lies past the index at " + std::to_string(index_offset);
+    return refused("offset " + std::to_string(entry.start) + " lies past the index at " + std::to_string(index_offset));
   }
   if (!entry.span_known()) {
-    return "span ends at " + std::to_string(entry.end) + ", before its offset " + std::to_string(entry.start) +
-           " (offsets out of order)";
+    return refused("span ends at " + std::to_string(entry.end) + ", before its offset " + std::to_string(entry.start) +
+                   " (offsets out of order)");
   }
   if (entry.start < read_up_to) {
-    return "span at " + std::to_string(entry.start) + " overlaps the previous entry's data (up to " +
-           std::to_string(read_up_to) + ")";
+    return refused("span at " + std::to_string(entry.start) + " overlaps the previous entry's data (up to " +
+                   std::to_string(read_up_to) + ")");
   }
   const std::string limit = " exceeds the " + std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer";
-  if (entry.span_length() > ENTRY_BUFFER_SIZE) return "span of " + bytes(entry.span_length()) + limit;
-  if (entry.size > ENTRY_BUFFER_SIZE) return "size of " + bytes(entry.size) + limit;
-  return {};
+  if (entry.span_length() > ENTRY_BUFFER_SIZE) return refused("span of " + bytes(entry.span_length()) + limit);
+  if (entry.size > ENTRY_BUFFER_SIZE) return refused("size of " + bytes(entry.size) + limit);
+  return std::nullopt;
 }
 
 // Where each span ends: at the next offset that lies within the data, or at index_offset. An
@@ -51,58 +53,86 @@ std::vector<std::uint32_t> span_ends(const entry_table& table, std::uint32_t ent
   return ends;
 }
 
-// The patterns with their letters in the case that names are compared in.
-std::vector<std::string> case_folded(const std::vector<std::string>& patterns) {
-  std::vector<std::string> folded;
-  for (const std::string& pattern : patterns) folded.push_back(platform::case_folded(pattern));
-  return folded;
+// Patterns with their letters in the case that names are compared in, and which of them matched.
+class pattern_set {
+ public:
+  explicit pattern_set(const std::vector<std::string>& patterns) : given_(patterns), matched_(patterns.size()) {
+    for (const std::string& pattern : patterns) folded_.push_back(platform::case_folded(pattern));
+  }
+
+  bool empty() const { return folded_.empty(); }
+
+  // Whether any pattern matches `folded_name`; every pattern that does is marked as matched.
+  bool match_all(const std::string& folded_name) {
+    bool any = false;
+    for (std::size_t i = 0; i < folded_.size(); ++i) {
+      if (glob_matches(folded_[i], folded_name)) matched_[i] = any = true;
+    }
+    return any;
+  }
+
+  bool match_any(const std::string& folded_name) const {
+    return std::any_of(folded_.begin(), folded_.end(),
+                       [&](const std::string& pattern) { return glob_matches(pattern, folded_name); });
+  }
+
+  std::vector<std::string> unmatched() const {
+    std::vector<std::string> none;
+    for (std::size_t i = 0; i < given_.size(); ++i) {
+      if (!matched_[i]) none.push_back(given_[i]);
+    }
+    return none;
+  }
+
+ private:
+  const std::vector<std::string>& given_;
+  std::vector<std::string> folded_;
+  std::vector<bool> matched_;
+};
+
+// Entry `slot` of the table with its span and verdict.
+planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t end, std::uint32_t index_offset,
+                     std::uint64_t read_up_to) {
+  planned_entry entry;
+  entry.position = slot + 1;
+  entry.name = table.names[slot];
+  entry.start = table.offsets[slot];
+  entry.end = end;
+  entry.size = table.sizes[slot];
+  const std::optional<std::string> text = platform::name_as_text(entry.name.c_str());
+  entry.folded_name = platform::case_folded(text.value_or(entry.name));
+  entry.refusal = name_refusal(text);
+  if (!entry.refusal) entry.refusal = span_refusal(entry, index_offset, read_up_to);
+  return entry;
 }
 
 }  // namespace
 
-entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std::uint32_t index_offset) {
+entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std::uint32_t index_offset,
+                        const entry_selection& selection) {
   entry_plan plan;
-  plan.entries.reserve(entry_count);
-  std::unordered_map<std::string, std::size_t> last_writer;  // output file -> latest entry writing it
+  pattern_set includes(selection.includes);
+  const pattern_set excludes(selection.excludes);
+  std::unordered_map<std::string, std::size_t> last_writer;  // output file -> the plan's latest entry writing it
   const std::string table_file = same_file_key(TABLE_NAME);
   const std::vector<std::uint32_t> ends = span_ends(table, entry_count, index_offset);
   std::uint64_t read_up_to = 0;
-  for (std::uint32_t i = 0; i < entry_count; ++i) {
-    planned_entry entry{i + 1, table.names[i], table.offsets[i], ends[i], table.sizes[i], {}, {}, false, true, {}};
-    const std::optional<std::string> text = platform::name_as_text(entry.name);
-    entry.folded_name = platform::case_folded(text.value_or(entry.name));
-    entry.refusal = name_refusal(text);
-    if (entry.refusal.empty()) entry.refusal = span_refusal(entry, index_offset, read_up_to);
+  for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
+    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to);
+    if (!entry.refused()) read_up_to = entry.end;
+    // Every include is tried, so that one is unmatched only when it matches no entry at all.
+    const bool included = includes.match_all(entry.folded_name) || includes.empty();
+    if (!included || excludes.match_any(entry.folded_name)) continue;
     if (!entry.refused()) {
-      read_up_to = entry.end;
       const std::string key = same_file_key(entry.folded_name);
-      if (const auto found = last_writer.find(key); found != last_writer.end()) entry.same_file_before = found->second;
-      last_writer[key] = i;
+      if (const auto found = last_writer.find(key); found != last_writer.end()) entry.waits_for = found->second;
+      last_writer[key] = plan.entries.size();
       entry.names_table = key == table_file;
     }
     plan.entries.push_back(std::move(entry));
   }
+  plan.unmatched = includes.unmatched();
   return plan;
-}
-
-std::vector<std::string> select_entries(entry_plan& plan, const std::vector<std::string>& includes,
-                                        const std::vector<std::string>& excludes) {
-  const std::vector<std::string> folded_includes = case_folded(includes);
-  const std::vector<std::string> folded_excludes = case_folded(excludes);
-  std::vector<bool> matched(includes.size(), false);
-  for (planned_entry& entry : plan.entries) {
-    const auto matches = [&](const std::string& pattern) { return glob_matches(pattern, entry.folded_name); };
-    bool included = includes.empty();
-    for (std::size_t i = 0; i < folded_includes.size(); ++i) {
-      if (matches(folded_includes[i])) matched[i] = included = true;
-    }
-    entry.selected = included && std::none_of(folded_excludes.begin(), folded_excludes.end(), matches);
-  }
-  std::vector<std::string> unmatched;
-  for (std::size_t i = 0; i < includes.size(); ++i) {
-    if (!matched[i]) unmatched.push_back(includes[i]);
-  }
-  return unmatched;
 }
 
 }  // namespace darvex

@@ -14,23 +14,25 @@ struct record {
   std::uint32_t size;
 };
 
-entry_plan plan_of(const std::vector<record>& records, std::uint32_t index_offset) {
-  static std::unique_ptr<entry_table> table(new entry_table);
+entry_plan plan_of(const std::vector<record>& records, std::uint32_t index_offset, const entry_selection& chosen = {}) {
+  const std::unique_ptr<entry_table> table(new entry_table);
   for (std::size_t i = 0; i < records.size(); ++i) {
     std::strcpy(table->names[i], records[i].name);
     table->offsets[i] = records[i].offset;
     table->sizes[i] = records[i].size;
   }
-  return plan_entries(*table, static_cast<std::uint32_t>(records.size()), index_offset);
+  return plan_entries(*table, static_cast<std::uint32_t>(records.size()), index_offset, chosen);
 }
+
+std::string refusal_of(const planned_entry& entry) { return entry.refusal ? entry.refusal->reason : std::string(); }
 
 TEST(EntryPlan, SpansRunToTheNextGoodOffsetOrTheIndex) {
   const entry_plan plan = plan_of({{"a", 12, 5}, {"b", 40, 5}, {"damaged", 9000, 5}, {"c", 70, 5}}, 100);
   const std::uint64_t expected_ends[] = {40, 70, 70, 100};
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(plan.entries[i].end, expected_ends[i]) << i;
   EXPECT_FALSE(plan.entries[1].refused()) << "b runs past the damaged record to c";
-  EXPECT_NE(plan.entries[2].refusal.find("lies past the index at 100"), std::string::npos);
-  EXPECT_FALSE(plan.entries[3].refused()) << plan.entries[3].refusal;
+  EXPECT_NE(refusal_of(plan.entries[2]).find("lies past the index at 100"), std::string::npos);
+  EXPECT_FALSE(plan.entries[3].refused()) << refusal_of(plan.entries[3]);
 }
 
 TEST(EntryPlan, RefusesWhatCannotBeExtractedSafely) {
@@ -50,14 +52,14 @@ TEST(EntryPlan, RefusesWhatCannotBeExtractedSafely) {
   };
   for (const auto& c : cases) {
     const entry_plan plan = plan_of(c.records, 100);
-    EXPECT_NE(plan.entries[c.refused].refusal.find(c.reason), std::string::npos)
-        << c.label << ": " << plan.entries[c.refused].refusal;
+    EXPECT_NE(refusal_of(plan.entries[c.refused]).find(c.reason), std::string::npos)
+        << c.label << ": " << refusal_of(plan.entries[c.refused]);
   }
 }
 
 TEST(EntryPlan, ASpanLongerThanTheEntryBufferIsRefused) {
   const entry_plan plan = plan_of({{"a", 12, 1}}, 13107200 + 13);
-  EXPECT_NE(plan.entries[0].refusal.find("span of 13107201 bytes exceeds"), std::string::npos);
+  EXPECT_NE(refusal_of(plan.entries[0]).find("span of 13107201 bytes exceeds"), std::string::npos);
 }
 
 // Even entries at offset 12, odd ones past the index: without the overlap rule each even
@@ -84,24 +86,36 @@ TEST(EntryPlan, NamesOfOneFileAreChainedInIndexOrder) {
                                    {"../a.txt", 18, 1},
                                    {"a.txt", 19, 1}},
                                   100);
-  EXPECT_EQ(plan.entries[0].same_file_before, std::nullopt);
-  EXPECT_EQ(plan.entries[2].same_file_before, 0u) << "ASCII case may not tell files apart";
-  EXPECT_EQ(plan.entries[4].same_file_before, 3u) << "nor '\\' from '/', nor empty and \".\" parts";
+  EXPECT_EQ(plan.entries[0].waits_for, std::nullopt);
+  EXPECT_EQ(plan.entries[2].waits_for, 0u) << "ASCII case may not tell files apart";
+  EXPECT_EQ(plan.entries[4].waits_for, 3u) << "nor '\\' from '/', nor empty and \".\" parts";
   EXPECT_TRUE(plan.entries[5].names_table);
-  EXPECT_EQ(plan.entries[6].same_file_before, std::nullopt) << "a refused entry writes nothing";
-  EXPECT_EQ(plan.entries[7].same_file_before, 2u);
+  EXPECT_EQ(plan.entries[6].waits_for, std::nullopt) << "a refused entry writes nothing";
+  EXPECT_EQ(plan.entries[7].waits_for, 2u);
 }
 
 TEST(EntryPlan, SelectionTakesIncludesThenDropsExcludesAndNamesUnmatchedIncludes) {
-  entry_plan plan = plan_of({{"a.xml", 12, 1}, {"b.xml", 13, 1}, {"c.bin", 14, 1}}, 100);
-  const std::vector<std::string> unmatched = select_entries(plan, {"*.xml", "*.png"}, {"b*"});
-  EXPECT_EQ(unmatched, std::vector<std::string>{"*.png"});
-  EXPECT_TRUE(plan.entries[0].selected);
-  EXPECT_FALSE(plan.entries[1].selected);
-  EXPECT_FALSE(plan.entries[2].selected);
+  const std::vector<record> records{{"a.xml", 12, 1}, {"b.xml", 13, 1}, {"c.bin", 14, 1}};
+  const entry_plan plan = plan_of(records, 100, {{"*.xml", "*.png"}, {"b*"}});
+  EXPECT_EQ(plan.unmatched, std::vector<std::string>{"*.png"});
+  ASSERT_EQ(plan.entries.size(), 1u);
+  EXPECT_EQ(plan.entries[0].name, "a.xml");
 
-  EXPECT_TRUE(select_entries(plan, {}, {"*.bin"}).empty());
-  EXPECT_TRUE(plan.entries[0].selected && plan.entries[1].selected && !plan.entries[2].selected);
+  const entry_plan without_bins = plan_of(records, 100, {{}, {"*.bin"}});
+  EXPECT_TRUE(without_bins.unmatched.empty());
+  ASSERT_EQ(without_bins.entries.size(), 2u);
+  EXPECT_EQ(without_bins.entries[1].position, 2u);
+}
+
+// An entry waits only for an earlier one that the selection takes: a name of the same file left
+// out of the run writes nothing to wait for.
+TEST(EntryPlan, AnEntryWaitsForTheNearestSelectedWriterOfItsFile) {
+  const entry_plan plan =
+      plan_of({{"same.txt", 12, 1}, {"./same.txt", 13, 1}, {"other", 14, 1}, {"same.txt", 15, 1}}, 100, {{}, {"./*"}});
+  ASSERT_EQ(plan.entries.size(), 3u);
+  EXPECT_EQ(plan.entries[2].position, 4u);
+  EXPECT_EQ(plan.entries[2].waits_for, 0u);
+  EXPECT_EQ(plan.entries[1].waits_for, std::nullopt);
 }
 
 }  // namespace

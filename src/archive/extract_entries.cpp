@@ -47,29 +47,28 @@ struct worker_tools {
   inflater inflate;
 };
 
-problem entry_problem(problem_kind kind, std::string reason, int err = 0) { return {kind, {}, std::move(reason), err}; }
+problem damaged(std::string reason, int err = 0) { return {problem_kind::damaged_entry, {}, std::move(reason), err}; }
 
 // Reads, inflates and hands over one entry. `wait_turn()` returns once every earlier entry that
 // writes the same file is done.
 template <typename wait_function>
 entry_outcome extract_one(const archive_file& archive, const planned_entry& entry, worker_tools& tools,
                           entry_sink& sink, wait_function&& wait_turn) {
-  if (entry.refused()) return {entry_problem(problem_kind::refused_entry, entry.refusal)};
+  if (entry.refused()) return {entry.refusal};
   const auto span_length = static_cast<std::size_t>(entry.span_length());
   unsigned char* span = tools.span.room(span_length);
   unsigned char* data = tools.data.room(entry.size);
   if ((span == nullptr && span_length > 0) || (data == nullptr && entry.size > 0)) {
-    return {entry_problem(problem_kind::damaged_entry,
-                          "not enough memory for its " + std::to_string(span_length + entry.size) + "-byte buffers")};
+    return {damaged("not enough memory for its " + std::to_string(span_length + entry.size) + "-byte buffers")};
   }
   if (stage_result unread = archive.read(entry.start, span, span_length)) {
-    return {entry_problem(problem_kind::damaged_entry, std::move(unread->reason), unread->err)};
+    return {damaged(std::move(unread->reason), unread->err)};
   }
   const inflate_result inflated = tools.inflate.inflate(data, entry.size, span, span_length);
   wait_turn();
   entry_outcome outcome = sink.take(entry, data, inflated.produced);
   if (outcome.failure || outcome.kept_existing || inflated.outcome == inflate_outcome::complete) return outcome;
-  return {entry_problem(problem_kind::damaged_entry, describe_inflate_failure(inflated, entry.size))};
+  return {damaged(describe_inflate_failure(inflated, entry.size))};
 }
 
 // extract_one, with any failure to allocate made the entry's own problem.
@@ -79,15 +78,14 @@ entry_outcome extract_guarded(const archive_file& archive, const planned_entry& 
   try {
     return extract_one(archive, entry, tools, sink, wait_turn);
   } catch (const std::bad_alloc&) {
-    return {entry_problem(problem_kind::damaged_entry, "out of memory")};
+    return {damaged("out of memory")};
   }
 }
 
-void extract_in_order(const archive_file& archive, const std::vector<const planned_entry*>& entries, entry_sink& sink,
-                      entry_listener& listener) {
+void extract_in_order(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener) {
   worker_tools tools;
-  for (const planned_entry* entry : entries) {
-    listener.entry_done(*entry, extract_guarded(archive, *entry, tools, sink, [] {}));
+  for (const planned_entry& entry : plan.entries) {
+    listener.entry_done(entry, extract_guarded(archive, entry, tools, sink, [] {}));
     listener.idle();
   }
 }
@@ -95,18 +93,14 @@ void extract_in_order(const archive_file& archive, const std::vector<const plann
 // The state the workers and the calling thread share.
 class parallel_run {
  public:
-  parallel_run(const archive_file& archive, const entry_plan& plan, const std::vector<const planned_entry*>& entries,
-               entry_sink& sink)
-      : archive_(archive), entries_(entries), sink_(sink), slots_(entries.size()), slot_of_(plan.entries.size()) {
-    for (std::size_t i = 0; i < entries.size(); ++i) slot_of_[entries[i]->position - 1] = i;
-    for (std::size_t i = 0; i < entries.size(); ++i) slots_[i].waits_for = earlier_writer(plan, *entries[i]);
-  }
+  parallel_run(const archive_file& archive, const entry_plan& plan, entry_sink& sink)
+      : archive_(archive), entries_(plan.entries), sink_(sink), slots_(entries_.size()) {}
 
   void work() {
     worker_tools tools;
     for (std::size_t i = next_++; i < entries_.size(); i = next_++) {
       entry_outcome outcome =
-          extract_guarded(archive_, *entries_[i], tools, sink_, [&] { wait_until_done(slots_[i].waits_for); });
+          extract_guarded(archive_, entries_[i], tools, sink_, [&] { wait_until_done(entries_[i].waits_for); });
       const std::lock_guard<std::mutex> lock(mutex_);
       slots_[i].outcome = std::move(outcome);
       slots_[i].done = true;
@@ -134,7 +128,7 @@ class parallel_run {
       }
       const entry_outcome outcome = std::move(slots_[i].outcome);
       lock.unlock();
-      listener.entry_done(*entries_[i], outcome);
+      listener.entry_done(entries_[i], outcome);
     }
   }
 
@@ -142,33 +136,24 @@ class parallel_run {
   static constexpr std::size_t NONE = SIZE_MAX;
   static constexpr std::chrono::milliseconds IDLE_AFTER{20};
 
+  // One entry of the plan as the workers and the calling thread share it.
   struct slot {
     entry_outcome outcome;
     bool done = false;
-    std::size_t waits_for = NONE;  // the slot of the nearest earlier selected entry writing the same file
   };
 
-  std::size_t earlier_writer(const entry_plan& plan, const planned_entry& entry) const {
-    for (std::optional<std::size_t> before = entry.same_file_before; before;
-         before = plan.entries[*before].same_file_before) {
-      if (plan.entries[*before].selected) return slot_of_[*before];
-    }
-    return NONE;
-  }
-
-  void wait_until_done(std::size_t slot) {
-    if (slot == NONE) return;
+  void wait_until_done(std::optional<std::size_t> slot) {
+    if (!slot) return;
     std::unique_lock<std::mutex> lock(mutex_);
     ++same_file_waiters_;
-    done_.wait(lock, [&] { return slots_[slot].done; });
+    done_.wait(lock, [&] { return slots_[*slot].done; });
     --same_file_waiters_;
   }
 
   const archive_file& archive_;
-  const std::vector<const planned_entry*>& entries_;
+  const std::vector<planned_entry>& entries_;
   entry_sink& sink_;
-  std::vector<slot> slots_;
-  std::vector<std::size_t> slot_of_;  // plan index -> slot, for selected entries
+  std::vector<slot> slots_;  // one for each entry of the plan
   std::atomic<std::size_t> next_{0};
   std::mutex mutex_;  // guards slots_, awaited_ and same_file_waiters_
   std::condition_variable done_;
@@ -191,17 +176,17 @@ std::vector<std::jthread> start_workers(parallel_run& run, unsigned count) {
 
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
                      unsigned jobs) {
-  std::vector<const planned_entry*> entries;
-  for (const planned_entry& entry : plan.entries) {
-    if (entry.selected) entries.push_back(&entry);
-  }
-  const auto workers_wanted = static_cast<unsigned>(std::min<std::size_t>(jobs, entries.size()));
-  if (workers_wanted <= 1) return extract_in_order(archive, entries, sink, listener);
+  const auto workers_wanted = static_cast<unsigned>(std::min<std::size_t>(jobs, plan.entries.size()));
+  if (workers_wanted <= 1) return extract_in_order(archive, plan, sink, listener);
 
-  parallel_run run(archive, plan, entries, sink);
+  parallel_run run(archive, plan, sink);
   const std::vector<std::jthread> workers = start_workers(run, workers_wanted);
-  if (workers.empty()) return extract_in_order(archive, entries, sink, listener);
+  if (workers.empty()) return extract_in_order(archive, plan, sink, listener);
   run.tell(listener);
+}
+
+void tell_entries(const entry_plan& plan, entry_listener& listener) {
+  for (const planned_entry& entry : plan.entries) listener.entry_done(entry, {entry.refusal});
 }
 
 }  // namespace darvex

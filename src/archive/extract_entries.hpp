@@ -1,6 +1,6 @@
 #pragma once
 
-// Extraction: each selected entry of a plan read by its span, inflated in memory and handed to
+// Extraction: each entry of a plan read by its span, inflated in memory and handed to
 // a sink (the output directory, or nothing when testing), by one thread or by several, with
 // what became of each entry told to a listener in index order.
 
@@ -40,12 +40,16 @@ class entry_listener {
   ~entry_listener() = default;
 };
 
-// Extracts every selected entry of `plan`: one read of its span, one inflate into a buffer of
+// Extracts every entry of `plan`: one read of its span, one inflate into a buffer of
 // its recorded size, then the sink. With `jobs` 1 it all runs in the calling thread; otherwise
 // that many workers take entries in index order, each with buffers and an inflater of its own.
 // Whatever the jobs, the sink receives the same bytes and the listener hears the same outcomes
 // in the same order.
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
                      unsigned jobs);
+
+// Tells the listener of every entry of `plan` without reading any: a refused entry's outcome is
+// its refusal, every other entry's is empty. What a listing runs.
+void tell_entries(const entry_plan& plan, entry_listener& listener);
 
 }  // namespace darvex

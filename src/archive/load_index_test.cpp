@@ -94,7 +94,7 @@ TEST_F(LoadIndex, ArchivesWhoseIndexCannotBeReadStop) {
   for (const auto& c : cases) {
     const stage_result result = load_bytes(c.bytes);
     ASSERT_NE(result, std::nullopt) << c.label;
-    EXPECT_EQ(result->subject, quoted((dir_ / "a.dat").string()));
+    EXPECT_EQ(result->path, (dir_ / "a.dat").string());
     EXPECT_NE(result->reason.find(c.reason), std::string::npos) << c.label << ": " << result->reason;
   }
 }

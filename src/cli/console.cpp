@@ -69,9 +69,15 @@ void console::report(std::string_view subject, std::string_view reason, int err)
            {system + "\n", text_kind::tool}});
 }
 
-void console::report(const problem& failure) { report(failure.subject, failure.reason, failure.err); }
+void console::report(const problem& failure) { report('"' + failure.path + '"', failure.reason, failure.err); }
 
-void console::report(const planned_entry& entry, std::string_view reason, int err) {
+void console::report(const planned_entry& entry, const problem& failure) {
+  entry_message(entry, failure.reason, failure.err);
+}
+
+void console::note(const planned_entry& entry, std::string_view text) { entry_message(entry, text, 0); }
+
+void console::entry_message(const planned_entry& entry, std::string_view reason, int err) {
   const std::string system = err != 0 ? ": " + platform::error_text(err) : std::string();
   message({{"DarvEx: entry " + std::to_string(entry.position) + " (", text_kind::tool},
            {escaped(entry.name), text_kind::stored_name},

@@ -31,9 +31,12 @@ class console {
 
   // "DarvEx: <subject>: <reason>[: <the system's text for err>]" on standard error.
   void report(std::string_view subject, std::string_view reason, int err = 0);
+  // The same for a problem, its path in double quotes as the subject.
   void report(const problem& failure);
-  // The same for an entry: "DarvEx: entry 7 (a.bin): <reason>".
-  void report(const planned_entry& entry, std::string_view reason, int err = 0);
+  // The same for an entry's problem: "DarvEx: entry 7 (a.bin): <reason>".
+  void report(const planned_entry& entry, const problem& failure);
+  // A word about an entry that is no failure, in the same form.
+  void note(const planned_entry& entry, std::string_view text);
   // A usage error, then how to get help.
   void report_usage(std::string_view what);
 
@@ -43,6 +46,7 @@ class console {
  private:
   void out(std::string_view text, platform::text_kind kind);
   void message(std::initializer_list<platform::text_part> parts);
+  void entry_message(const planned_entry& entry, std::string_view reason, int err);
 
   bool quiet_;
   platform::text_stream out_;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "archive/problem.hpp"
+
 namespace darvex {
 
-// How a run ends, chosen here only. Several archives end with the highest of their statuses.
+// How a run ends. Several archives end with the highest of their statuses.
 enum class exit_status : int {
   ok = 0,          // every selected entry extracted, listed or tested exactly; or help shown
   incomplete = 1,  // the run finished, but something was refused, damaged, unwritten or unmatched
@@ -12,5 +14,23 @@ enum class exit_status : int {
 };
 
 inline exit_status worst(exit_status a, exit_status b) { return std::max(a, b); }
+
+// The status a problem of `kind` leaves a run with: the one place that decides it.
+constexpr exit_status status_for(problem_kind kind) {
+  switch (kind) {
+    case problem_kind::usage:
+    case problem_kind::archive:
+    case problem_kind::index:
+    case problem_kind::output:
+      return exit_status::stopped;
+    case problem_kind::refused_entry:
+    case problem_kind::damaged_entry:
+    case problem_kind::unwritten_entry:
+    case problem_kind::unmatched_pattern:
+    case problem_kind::standard_output:
+      return exit_status::incomplete;
+  }
+  return exit_status::stopped;  // not reached: every kind has its case
+}
 
 }  // namespace darvex

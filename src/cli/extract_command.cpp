@@ -1,66 +1,62 @@
-#include "archive/extract_entries.hpp"
-#include "archive/output_directory.hpp"
-#include "cli/archive_session.hpp"
+#include "archive/directory_writer.hpp"
+#include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_dir.hpp"
 
 namespace darvex {
 namespace {
 
-// Shows each entry as extraction tells of it: "<output_dir>\<name>", then any failure.
-class progress_lines final : public entry_listener {
+// Every selected entry written as a file of the output directory, beside the index dump, with a
+// line "<output_dir>\<name>" for each.
+class extract_command final : public archive_command {
  public:
-  progress_lines(const std::string& output_dir, console& screen) : output_dir_(output_dir), screen_(screen) {}
+  explicit extract_command(const options& chosen)
+      : chosen_(chosen),
+        policy_(chosen.no_overwrite ? existing_files::keep : existing_files::replace),
+        sink_(directory_, policy_) {}
 
-  void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
-    screen_.print_path(output_dir_);
-    screen_.print("\\");
-    screen_.print_name(entry.name);
-    screen_.print(outcome.kept_existing ? "  (exists, not replaced)\n" : "\n");
-    if (outcome.failure) {
-      screen_.report(entry, outcome.failure->reason, outcome.failure->err);
-      ++failures_;
-    } else if (entry.names_table && !outcome.kept_existing && !table_replaced_) {
-      screen_.report(entry, std::string("replaces the index dump ") + TABLE_NAME + " (the entry is kept)");
+  stage_result before_index(const archive_file& archive) override {
+    const std::optional<std::string> output_dir =
+        chosen_.directory ? chosen_.directory : derive_output_dir(archive.path());
+    if (!output_dir) return archive.trouble(problem_kind::output, no_output_dir_reason(archive.path()));
+    output_dir_ = *output_dir;
+    return directory_.open(output_dir_, chosen_.directory.has_value());
+  }
+
+  // Written before the index is checked, so that an index that does not inflate shows what it held.
+  stage_result index_loaded(const loaded_index& index) override { return directory_.write_table(index, policy_); }
+
+  entry_sink* sink() override { return &sink_; }
+
+  void begin(console& screen) override { screen.print("\n"); }
+
+  void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) override {
+    screen.print_path(output_dir_);
+    screen.print("\\");
+    screen.print_name(entry.name);
+    screen.print(outcome.kept_existing ? "  (exists, not replaced)\n" : "\n");
+    if (entry.names_table && !outcome.failure && !outcome.kept_existing && !table_replaced_) {
+      screen.note(entry, std::string("replaces the index dump ") + TABLE_NAME + " (the entry is kept)");
       table_replaced_ = true;
     }
   }
-  void idle() override { screen_.flush(); }
 
-  std::uint32_t failures() const { return failures_; }
+  void end(const entry_tally&, console& screen) override { screen.print("Extracion Complete"); }
 
  private:
-  const std::string& output_dir_;
-  console& screen_;
-  std::uint32_t failures_ = 0;
+  const options& chosen_;
+  existing_files policy_;
+  std::string output_dir_;
+  directory_writer directory_;
+  directory_sink sink_;
   bool table_replaced_ = false;
 };
 
 }  // namespace
 
 exit_status run_extract(const options& chosen, const std::string& archive_path, console& screen) {
-  archive_session session;
-  if (auto failure = session.archive.open(archive_path)) return stopped_by(screen, *failure);
-  const std::optional<std::string> output_dir = chosen.directory ? chosen.directory : derive_output_dir(archive_path);
-  if (!output_dir) {
-    return stopped_by(screen, session.archive.trouble(problem_kind::write, no_output_dir_reason(archive_path)));
-  }
-  output_directory directory;
-  if (auto failure = directory.open(*output_dir, chosen.directory.has_value())) return stopped_by(screen, *failure);
-  if (auto failure = load_index(session.archive, session.inflate, session.index)) return stopped_by(screen, *failure);
-  const existing_files policy = chosen.no_overwrite ? existing_files::keep : existing_files::replace;
-  // Written before anything is checked, so that an index that does not inflate shows what it held.
-  if (auto failure = directory.write_table(session.index, policy)) return stopped_by(screen, *failure);
-  if (auto failure = session.plan_entries_of(chosen)) return stopped_by(screen, *failure);
-  const bool unmatched = session.report_unmatched(screen);
-
-  screen.print("\n");
-  progress_lines progress(*output_dir, screen);
-  directory_sink sink(directory, policy);
-  extract_entries(session.archive, session.plan, sink, progress, jobs_to_use(chosen));
-  screen.print("Extracion Complete");
-  screen.flush();
-  return progress.failures() == 0 && !unmatched ? exit_status::ok : exit_status::incomplete;
+  extract_command extraction(chosen);
+  return run_archive_command(extraction, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

@@ -9,20 +9,22 @@
 namespace darvex {
 namespace {
 
-exit_status run_command(const options& chosen, const std::string& archive_path, console& screen) {
-  try {
-    switch (chosen.what) {
-      case command::list:
-        return run_list(chosen, archive_path, screen);
-      case command::test:
-        return run_test(chosen, archive_path, screen);
-      default:
-        return run_extract(chosen, archive_path, screen);
+// Runs `run_one` on each archive in turn, as if each were alone; the highest status wins.
+template <typename run_function>
+exit_status on_each_archive(const options& chosen, console& screen, run_function&& run_one) {
+  exit_status status = exit_status::ok;
+  for (const std::string& archive_path : chosen.archives) {
+    exit_status archive_status;
+    try {
+      archive_status = run_one(chosen, archive_path, screen);
+    } catch (const std::bad_alloc&) {
+      const problem starved{problem_kind::archive, archive_path, "out of memory"};
+      screen.report(starved);
+      archive_status = status_for(starved.kind);
     }
-  } catch (const std::bad_alloc&) {
-    screen.report(quoted(archive_path), "out of memory");
-    return exit_status::stopped;
+    status = worst(status, archive_status);
   }
+  return status;
 }
 
 // Shows one of the texts that need no archive.
@@ -39,13 +41,14 @@ exit_status run(const options& chosen, console& screen) {
       return show(help_text(), screen);
     case command::version:
       return show(version_text().c_str(), screen);
-    default:
-      break;
+    case command::extract:
+      return on_each_archive(chosen, screen, run_extract);
+    case command::list:
+      return on_each_archive(chosen, screen, run_list);
+    case command::test:
+      return on_each_archive(chosen, screen, run_test);
   }
-  exit_status status = exit_status::ok;
-  for (const std::string& archive_path : chosen.archives)
-    status = worst(status, run_command(chosen, archive_path, screen));
-  return status;
+  return exit_status::stopped;  // not reached: every command has its case
 }
 
 }  // namespace
@@ -57,13 +60,13 @@ int run_front_end(const std::vector<std::string>& args) {
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);
-    return static_cast<int>(exit_status::stopped);
+    return static_cast<int>(status_for(problem_kind::usage));
   }
   exit_status status = run(chosen, screen);
   screen.flush();
   if (int err = screen.output_error()) {
     screen.report("standard output", platform::error_text(err));
-    status = worst(status, exit_status::incomplete);
+    status = worst(status, status_for(problem_kind::standard_output));
   }
   return static_cast<int>(status);
 }

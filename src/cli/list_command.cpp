@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "cli/archive_session.hpp"
+#include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 
 namespace darvex {
@@ -14,34 +14,43 @@ std::string columns(const std::string& size, const std::string& span) {
   return line;
 }
 
-}  // namespace
+// A table of the selected entries, read from the index alone: size, span and name, then totals.
+class list_command final : public archive_command {
+ public:
+  explicit list_command(const std::string& archive_path) : archive_path_(archive_path) {}
 
-exit_status run_list(const options& chosen, const std::string& archive_path, console& screen) {
-  archive_session session;
-  if (auto failure = session.read(archive_path, chosen)) return stopped_by(screen, *failure);
-  const bool unmatched = session.report_unmatched(screen);
-  print_archive_line(screen, archive_path);
-  screen.print(columns("Size", "Span") + "Name\n" + LIST_RULE);
-  std::uint64_t entries = 0, total_size = 0, total_span = 0;
-  bool refused = false;
-  for (const planned_entry& entry : session.plan.entries) {
-    if (!entry.selected) continue;
+  entry_sink* sink() override { return nullptr; }
+
+  void begin(console& screen) override {
+    print_archive_line(screen, archive_path_);
+    screen.print(columns("Size", "Span") + "Name\n" + LIST_RULE);
+  }
+
+  void show(const planned_entry& entry, const entry_outcome&, console& screen) override {
     // A span that runs backwards has no length to show.
     screen.print(columns(std::to_string(entry.size), entry.span_known() ? std::to_string(entry.span_length()) : "-"));
     screen.print_name(entry.name);
     screen.print("\n");
-    if (entry.refused()) {
-      screen.report(entry, entry.refusal);
-      refused = true;
-    }
-    ++entries;
-    total_size += entry.size;
-    total_span += entry.span_length();
+    total_size_ += entry.size;
+    total_span_ += entry.span_length();
   }
-  screen.print(std::string(LIST_RULE) + columns(std::to_string(total_size), std::to_string(total_span)) +
-               std::to_string(entries) + (entries == 1 ? " entry\n" : " entries\n"));
-  screen.flush();
-  return refused || unmatched ? exit_status::incomplete : exit_status::ok;
+
+  void end(const entry_tally& tally, console& screen) override {
+    screen.print(std::string(LIST_RULE) + columns(std::to_string(total_size_), std::to_string(total_span_)) +
+                 std::to_string(tally.entries) + (tally.entries == 1 ? " entry\n" : " entries\n"));
+  }
+
+ private:
+  const std::string& archive_path_;
+  std::uint64_t total_size_ = 0;
+  std::uint64_t total_span_ = 0;
+};
+
+}  // namespace
+
+exit_status run_list(const options& chosen, const std::string& archive_path, console& screen) {
+  list_command listing(archive_path);
+  return run_archive_command(listing, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

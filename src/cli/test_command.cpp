@@ -1,5 +1,4 @@
-#include "archive/extract_entries.hpp"
-#include "cli/archive_session.hpp"
+#include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 
 namespace darvex {
@@ -11,47 +10,37 @@ class discard_sink final : public entry_sink {
   entry_outcome take(const planned_entry&, const unsigned char*, std::size_t) override { return {}; }
 };
 
-// One line per entry, "OK" or "FAILED" before its name, then any failure.
-class test_lines final : public entry_listener {
+// Each selected entry inflated in memory: "OK" or "FAILED" before its name, then a verdict.
+class test_command final : public archive_command {
  public:
-  explicit test_lines(console& screen) : screen_(screen) {}
+  explicit test_command(const std::string& archive_path) : archive_path_(archive_path) {}
 
-  void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
-    ++tested_;
-    screen_.print(outcome.failure ? "FAILED  " : "OK      ");
-    screen_.print_name(entry.name);
-    screen_.print("\n");
-    if (outcome.failure) {
-      screen_.report(entry, outcome.failure->reason, outcome.failure->err);
-      ++failures_;
-    }
+  entry_sink* sink() override { return &nowhere_; }
+
+  void begin(console& screen) override { print_archive_line(screen, archive_path_); }
+
+  void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) override {
+    screen.print(outcome.failure ? "FAILED  " : "OK      ");
+    screen.print_name(entry.name);
+    screen.print("\n");
   }
-  void idle() override { screen_.flush(); }
 
-  std::uint32_t tested() const { return tested_; }
-  std::uint32_t failures() const { return failures_; }
+  void end(const entry_tally& tally, console& screen) override {
+    const std::string tested = std::to_string(tally.entries) + (tally.entries == 1 ? " entry" : " entries");
+    const std::string verdict = tally.failures == 0 ? "all OK" : std::to_string(tally.failures) + " failed";
+    screen.print(tested + " tested: " + verdict + "\n");
+  }
 
  private:
-  console& screen_;
-  std::uint32_t tested_ = 0;
-  std::uint32_t failures_ = 0;
+  const std::string& archive_path_;
+  discard_sink nowhere_;
 };
 
 }  // namespace
 
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen) {
-  archive_session session;
-  if (auto failure = session.read(archive_path, chosen)) return stopped_by(screen, *failure);
-  const bool unmatched = session.report_unmatched(screen);
-  print_archive_line(screen, archive_path);
-  test_lines lines(screen);
-  discard_sink nowhere;
-  extract_entries(session.archive, session.plan, nowhere, lines, jobs_to_use(chosen));
-  const std::string tested = std::to_string(lines.tested()) + (lines.tested() == 1 ? " entry" : " entries");
-  const std::string verdict = lines.failures() == 0 ? "all OK" : std::to_string(lines.failures()) + " failed";
-  screen.print(tested + " tested: " + verdict + "\n");
-  screen.flush();
-  return lines.failures() == 0 && !unmatched ? exit_status::ok : exit_status::incomplete;
+  test_command test(archive_path);
+  return run_archive_command(test, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

@@ -1,6 +1,6 @@
 #pragma once
 
-// The output directory: every file of an extraction is created inside it through one handle,
+// The output directory, held open: every file of an extraction is created inside it by name,
 // never by a path that the process's working directory or a link could turn elsewhere.
 
 #include <string>
@@ -13,7 +13,7 @@ namespace darvex {
 
 using existing_files = platform::directory::existing;
 
-class output_directory {
+class directory_writer {
  public:
   // Creates the directory at `path` (command-line text), with its missing parents when
   // `with_parents`; an existing directory is reused. Then opens it.
@@ -21,7 +21,7 @@ class output_directory {
 
   // Writes `length` bytes as the file `name`, a stored entry name. An existing file of that
   // name is replaced, or with existing_files::keep left alone (the outcome says so).
-  entry_outcome write_file(const char* name, const unsigned char* data, std::size_t length,
+  entry_outcome write_file(const std::string& name, const unsigned char* data, std::size_t length,
                            existing_files policy) const;
 
   // Writes table.bin: the INDEX_BUFFER_SIZE bytes of the inflated index.
@@ -34,13 +34,13 @@ class output_directory {
 // Extraction's sink: each entry becomes a file in the output directory.
 class directory_sink final : public entry_sink {
  public:
-  directory_sink(const output_directory& directory, existing_files policy) : directory_(directory), policy_(policy) {}
+  directory_sink(const directory_writer& directory, existing_files policy) : directory_(directory), policy_(policy) {}
   entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
     return directory_.write_file(entry.name, data, length, policy_);
   }
 
  private:
-  const output_directory& directory_;
+  const directory_writer& directory_;
   existing_files policy_;
 };
 

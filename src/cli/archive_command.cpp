@@ -1,0 +1,88 @@
+#include "cli/archive_command.hpp"
+
+#include <memory>
+
+namespace darvex {
+namespace {
+
+// What a command reads of an archive before its entries.
+struct loaded_archive {
+  archive_file archive;
+  loaded_index index;
+  entry_plan plan;
+};
+
+stage_result load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
+                       loaded_archive& loaded) {
+  inflater inflate;
+  if (auto failure = loaded.archive.open(archive_path)) return failure;
+  if (auto failure = command.before_index(loaded.archive)) return failure;
+  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return failure;
+  if (auto failure = command.index_loaded(loaded.index)) return failure;
+  if (auto failure = check_index(loaded.archive, loaded.index)) return failure;
+  const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
+  std::uint32_t entry_count = 0;
+  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) return failure;
+  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, {chosen.includes, chosen.excludes});
+  return std::nullopt;
+}
+
+// Hands each entry to the command for its line, then reports any failure and counts it.
+class entry_reporter final : public entry_listener {
+ public:
+  entry_reporter(archive_command& command, console& screen) : command_(command), screen_(screen) {}
+
+  void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
+    ++tally_.entries;
+    command_.show(entry, outcome, screen_);
+    if (!outcome.failure) return;
+    screen_.report(entry, *outcome.failure);
+    ++tally_.failures;
+    status_ = worst(status_, status_for(outcome.failure->kind));
+  }
+  void idle() override { screen_.flush(); }
+
+  const entry_tally& tally() const { return tally_; }
+  exit_status status() const { return status_; }
+
+ private:
+  archive_command& command_;
+  console& screen_;
+  entry_tally tally_;
+  exit_status status_ = exit_status::ok;
+};
+
+}  // namespace
+
+exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,
+                                console& screen) {
+  loaded_archive loaded;
+  if (auto failure = load_plan(command, chosen, archive_path, loaded)) {
+    screen.report(*failure);
+    return status_for(failure->kind);
+  }
+  exit_status status = exit_status::ok;
+  for (const std::string& pattern : loaded.plan.unmatched) {
+    const problem unmatched{problem_kind::unmatched_pattern, archive_path, "no entry matches \"" + pattern + "\""};
+    screen.report(unmatched);
+    status = worst(status, status_for(unmatched.kind));
+  }
+  command.begin(screen);
+  entry_reporter reporter(command, screen);
+  if (entry_sink* sink = command.sink()) {
+    extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen));
+  } else {
+    tell_entries(loaded.plan, reporter);
+  }
+  command.end(reporter.tally(), screen);
+  screen.flush();
+  return worst(status, reporter.status());
+}
+
+void print_archive_line(console& screen, const std::string& archive_path) {
+  screen.print("Archive: ");
+  screen.print_path(archive_path);
+  screen.print("\n");
+}
+
+}  // namespace darvex

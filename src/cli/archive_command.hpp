@@ -1,0 +1,51 @@
+#pragma once
+
+// The one sequence every command runs on an archive: open it, load its index, plan the entries
+// the options select, run the plan into the command's sink (or only tell of each entry, for a
+// command that reads none), and end with the status the problems met call for. A command
+// supplies only what is its own: its sink, its lines and any step around loading the index.
+
+#include <cstdint>
+#include <string>
+
+#include "archive/archive.hpp"
+#include "archive/entry_plan.hpp"
+#include "archive/extract_entries.hpp"
+#include "cli/console.hpp"
+#include "cli/exit_status.hpp"
+#include "cli/options.hpp"
+
+namespace darvex {
+
+// What became of a command's entries.
+struct entry_tally {
+  std::uint32_t entries = 0;   // told of
+  std::uint32_t failures = 0;  // refused, damaged or not written
+};
+
+class archive_command {
+ public:
+  // Runs once the archive is open, before its index is read: extraction makes its directory here.
+  virtual stage_result before_index(const archive_file&) { return std::nullopt; }
+  // Runs once the index is loaded, before it is checked: extraction writes table.bin here.
+  virtual stage_result index_loaded(const loaded_index&) { return std::nullopt; }
+  // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
+  virtual entry_sink* sink() = 0;
+
+  virtual void begin(console& screen) = 0;  // the lines before the entries
+  // The line for one entry, shown before any failure of it is reported.
+  virtual void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) = 0;
+  virtual void end(const entry_tally& tally, console& screen) = 0;  // the lines after them
+
+ protected:
+  ~archive_command() = default;
+};
+
+// Runs `command` on the archive at `archive_path`; every problem is reported on `screen`.
+exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,
+                                console& screen);
+
+// "Archive: <path>", the first line of a listing or a test.
+void print_archive_line(console& screen, const std::string& archive_path);
+
+}  // namespace darvex
