@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 WINE=/usr/lib/wine/wine64
 for tool in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-w64-mingw32-windres x86_64-w64-mingw32-windres \
             "$WINE" dpkg-source localedef; do
-  command -v "$tool" >/dev/null || { echo "windows: $tool is missing (see README, Windows builds)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "windows: $tool is missing (see doc/windows.md)" >&2; exit 1; }
 done
 # The code page 932 tests generate a Japanese locale from the locales package's sources.
 [ -f /usr/share/i18n/locales/ja_JP ] || { echo "windows: the locales package is missing" >&2; exit 1; }

@@ -10,6 +10,7 @@
 // The compressed index's length is stored nowhere: it is the archive's size less index_offset,
 // and it must fit INDEX_BUFFER_SIZE. The index inflates into INDEX_BUFFER_SIZE bytes, zeros
 // after it; those are the bytes table.bin holds and the bytes the entry table is parsed from.
+// doc/format.md describes the archive, the index and what is refused, in one place.
 
 #include <algorithm>
 #include <cstring>

@@ -17,6 +17,7 @@
 // The index is parsed from its INDEX_BUFFER_SIZE bytes in memory, zero padding included, one
 // byte at a time as from a file: records claimed beyond the inflated index come from the
 // padding, and reads past its end give 0xFF bytes, as read_be32 does.
+// doc/format.md describes the archive, the index and what is refused, in one place.
 
 #include "archive/archive.hpp"
 
