@@ -1,5 +1,7 @@
 #include "cli/output_dir.hpp"
 
+#include "platform/traits.hpp"
+
 namespace darvex {
 namespace {
 
@@ -13,10 +15,8 @@ std::size_t start_of_last(std::string_view path, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     if (at == 0) return std::string_view::npos;
     --at;
-#ifdef _WIN32
     // UTF-8 continuation bytes belong to the character they follow.
-    while (at > 0 && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) --at;
-#endif
+    while (platform::UTF8_COMMAND_LINE && at > 0 && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) --at;
   }
   return at == 0 ? std::string_view::npos : at;
 }
