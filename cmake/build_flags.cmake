@@ -14,8 +14,6 @@ target_compile_options(darvex_warnings INTERFACE -Wall -Wextra -Wpedantic)
 if(DARVEX_WERROR)
   target_compile_options(darvex_warnings INTERFACE -Werror)
 endif()
-# 64-bit file offsets for pread and fstat on 32-bit POSIX systems: archives reach 4 GiB.
-target_compile_definitions(darvex_warnings INTERFACE _FILE_OFFSET_BITS=64)
 
 if(DARVEX_SANITIZER_FLAGS)
   separate_arguments(darvex_sanitizer_flags UNIX_COMMAND "${DARVEX_SANITIZER_FLAGS}")

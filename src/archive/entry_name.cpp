@@ -5,10 +5,15 @@
 #include <cctype>
 #include <string_view>
 
+#include "platform/name_parts.hpp"
+
 namespace darvex {
 namespace {
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
+// Stored names are split at '/' and '\' on every system, so that they unpack alike everywhere.
+platform::name_parts stored_name_parts(std::string_view name) {
+  return platform::name_parts(name, platform::ANY_PATH_SEPARATOR);
+}
 
 bool has_drive_prefix(std::string_view name) {
   return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
@@ -71,16 +76,11 @@ const char* component_reason(std::string_view component, name_rules rules) {
 
 std::string same_file_key(std::string_view name) {
   std::string key;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = start;
-    while (end < name.size() && !is_separator(name[end])) ++end;
-    const std::string_view part = windows_trimmed(name.substr(start, end - start));
-    if (!part.empty()) {
-      if (!key.empty()) key += '/';
-      for (const char c : part) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    start = end + 1;
+  for (const std::string_view stored_part : stored_name_parts(name)) {
+    const std::string_view part = windows_trimmed(stored_part);
+    if (part.empty()) continue;
+    if (!key.empty()) key += '/';
+    for (const char c : part) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
   return key;
 }
@@ -89,19 +89,13 @@ const char* unsafe_name_reason(const char* name, name_rules rules) {
   const std::string_view whole(name);
   if (whole.empty()) return "empty name";
   if (whole == "." || whole == "..") return "names a directory";
-  if (is_separator(whole.front())) return "absolute path";
+  if (platform::is_separator(whole.front(), platform::ANY_PATH_SEPARATOR)) return "absolute path";
   if (has_drive_prefix(whole)) return "drive prefix";
   if (rules == name_rules::windows && whole.find(':') != std::string_view::npos) {
     return "':' in a name writes a hidden data stream on Windows";
   }
-  std::size_t start = 0;
-  while (start <= whole.size()) {
-    std::size_t end = start;
-    while (end < whole.size() && !is_separator(whole[end])) ++end;
-    if (const char* reason = component_reason(whole.substr(start, end - start), rules)) {
-      return reason;
-    }
-    start = end + 1;
+  for (const std::string_view component : stored_name_parts(whole)) {
+    if (const char* reason = component_reason(component, rules)) return reason;
   }
   return nullptr;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/traits.hpp"
+
 namespace darvex {
 
 enum class name_rules {
@@ -13,11 +15,7 @@ enum class name_rules {
   windows,   // the portable rules, and none of the names Windows treats as devices or aliases
 };
 
-#ifdef _WIN32
-inline constexpr name_rules HOST_NAME_RULES = name_rules::windows;
-#else
-inline constexpr name_rules HOST_NAME_RULES = name_rules::portable;
-#endif
+inline constexpr name_rules HOST_NAME_RULES = platform::WINDOWS_NAME_RULES ? name_rules::windows : name_rules::portable;
 
 // Why `name` must not be created, or nullptr when it is safe to create.
 const char* unsafe_name_reason(const char* name, name_rules rules = HOST_NAME_RULES);

@@ -29,5 +29,22 @@ TEST(EntryName, NamesThatStayInsideAreKept) {
   }
 }
 
+TEST(EntryName, NamesThatMayBeOneFileShareAKey) {
+  const struct {
+    const char* name;
+    const char* key;
+  } cases[] = {
+      {"a/b.txt", "a/b.txt"},
+      {"A\\B.TXT", "a/b.txt"},
+      {"a//./b/", "a/b"},
+      {"./x", "x"},
+      {"dir. /File.txt..", "dir/file.txt"},
+      {". ./x", "x"},
+      {"\xC3\x89t\xC3\xA9", "\xC3\x89t\xC3\xA9"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(same_file_key(c.name), c.key) << '"' << c.name << '"';
+}
+
 }  // namespace
 }  // namespace darvex

@@ -4,13 +4,12 @@
 
 #include <string_view>
 
+#include "platform/traits.hpp"
+
 namespace darvex {
 
-#ifdef _WIN32
-inline constexpr bool GLOB_IGNORES_CASE = true;  // as Windows file names do, for ASCII letters
-#else
-inline constexpr bool GLOB_IGNORES_CASE = false;
-#endif
+// Letters match in either case where file names ignore it (ASCII letters, as Windows does).
+inline constexpr bool GLOB_IGNORES_CASE = platform::NAMES_IGNORE_CASE;
 
 // Whether `name` matches `pattern` as a whole: `*` matches any run of characters, separators
 // included; `?` one character; `[...]` one character of a class (`[a-z]`, `[!0-9]` or

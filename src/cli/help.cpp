@@ -1,60 +1,71 @@
 #include "cli/help.hpp"
 
+#include <string>
+
 #include "archive/inflate.hpp"
+#include "archive/name_glob.hpp"
 
 namespace darvex {
+namespace {
 
-#ifdef _WIN32
-#define DARVEX_GLOB_CASE " Letters match in either case, as Windows file names do.\n"
-#else
-#define DARVEX_GLOB_CASE " Matching is case-sensitive.\n"
-#endif
+// The help, in two parts around the sentence on how patterns treat case.
+constexpr const char* HELP_BEFORE_GLOB_CASE =
+    "DarvEx " DARVEX_VERSION
+    " unpacks archives of zlib-compressed entries with an index at the end.\n"
+    "\n"
+    "Usage: DarvEx [OPTION]... ARCHIVE...\n"
+    "\n"
+    "Without options, each ARCHIVE (say file.dat) is extracted into the directory named after it\n"
+    "less its last four characters (file), made beside it: every entry becomes a file there,\n"
+    "the inflated index is left there as table.bin, and a line is printed for each entry.\n"
+    "\n"
+    "Options come before the first archive; -- ends them.\n"
+    "  -l, --list            list each entry's inflated size, compressed size and name;\n"
+    "                        write nothing\n"
+    "  -t, --test            inflate each entry in memory and check it; write nothing\n"
+    "  -d, --directory DIR   extract into DIR (made with any missing parents) instead\n"
+    "  -i, --include GLOB    only entries whose name matches GLOB (may be repeated)\n"
+    "  -x, --exclude GLOB    no entry whose name matches GLOB (may be repeated; wins over -i)\n"
+    "  -n, --no-overwrite    never replace a file that exists, table.bin included: such an\n"
+    "                        entry is skipped and its line says so\n"
+    "  -q, --quiet           print nothing on standard output (listings aside); errors are\n"
+    "                        still shown\n"
+    "  -j, --jobs N          work with N threads (default: one per hardware thread, at most 16)\n"
+    "  -h, --help            show this help\n"
+    "  -V, --version         show the version, the inflater and zlib's version\n"
+    "\n"
+    "In GLOB, * matches any run of characters, / and \\ included; ? one character; [...] one\n"
+    "character of a class ([a-z], [!0-9]); / and \\ match each other.";
+
+constexpr const char* GLOB_CASE_IGNORED = " Letters match in either case, as Windows file names do.\n";
+constexpr const char* GLOB_CASE_KEPT = " Matching is case-sensitive.\n";
+
+constexpr const char* HELP_AFTER_GLOB_CASE =
+    "\n"
+    "Nothing is ever written outside the output directory: names that would leave it are\n"
+    "refused, and links found there are replaced, never followed.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every entry extracted, tested or listed exactly\n"
+    "  1  the run finished, but some entries were refused, damaged or not written, an -i\n"
+    "     pattern matched nothing, or standard output failed\n"
+    "  2  the run stopped before its entries (archive or index unreadable, no output\n"
+    "     directory), or the command line is wrong\n"
+    "With several archives, each is handled as if alone and the highest status is returned.\n"
+    "\n"
+    "Examples:\n"
+    "  DarvEx file.dat                    extract into file/\n"
+    "  DarvEx -l file.dat                 see what file.dat holds\n"
+    "  DarvEx -t *.dat                    check every archive here\n"
+    "  DarvEx -d out -i '*.xml' file.dat  extract only the XML entries, into out/\n"
+    "  DarvEx -n file.dat                 add what is missing, keep every file already there\n";
+
+}  // namespace
 
 const char* help_text() {
-  return "DarvEx " DARVEX_VERSION
-         " unpacks archives of zlib-compressed entries with an index at the end.\n"
-         "\n"
-         "Usage: DarvEx [OPTION]... ARCHIVE...\n"
-         "\n"
-         "Without options, each ARCHIVE (say file.dat) is extracted into the directory named after it\n"
-         "less its last four characters (file), made beside it: every entry becomes a file there,\n"
-         "the inflated index is left there as table.bin, and a line is printed for each entry.\n"
-         "\n"
-         "Options come before the first archive; -- ends them.\n"
-         "  -l, --list            list each entry's inflated size, compressed size and name;\n"
-         "                        write nothing\n"
-         "  -t, --test            inflate each entry in memory and check it; write nothing\n"
-         "  -d, --directory DIR   extract into DIR (made with any missing parents) instead\n"
-         "  -i, --include GLOB    only entries whose name matches GLOB (may be repeated)\n"
-         "  -x, --exclude GLOB    no entry whose name matches GLOB (may be repeated; wins over -i)\n"
-         "  -n, --no-overwrite    never replace a file that exists, table.bin included: such an\n"
-         "                        entry is skipped and its line says so\n"
-         "  -q, --quiet           print nothing on standard output (listings aside); errors are\n"
-         "                        still shown\n"
-         "  -j, --jobs N          work with N threads (default: one per hardware thread, at most 16)\n"
-         "  -h, --help            show this help\n"
-         "  -V, --version         show the version, the inflater and zlib's version\n"
-         "\n"
-         "In GLOB, * matches any run of characters, / and \\ included; ? one character; [...] one\n"
-         "character of a class ([a-z], [!0-9]); / and \\ match each other." DARVEX_GLOB_CASE
-         "\n"
-         "Nothing is ever written outside the output directory: names that would leave it are\n"
-         "refused, and links found there are replaced, never followed.\n"
-         "\n"
-         "Exit status:\n"
-         "  0  every entry extracted, tested or listed exactly\n"
-         "  1  the run finished, but some entries were refused, damaged or not written, an -i\n"
-         "     pattern matched nothing, or standard output failed\n"
-         "  2  the run stopped before its entries (archive or index unreadable, no output\n"
-         "     directory), or the command line is wrong\n"
-         "With several archives, each is handled as if alone and the highest status is returned.\n"
-         "\n"
-         "Examples:\n"
-         "  DarvEx file.dat                    extract into file/\n"
-         "  DarvEx -l file.dat                 see what file.dat holds\n"
-         "  DarvEx -t *.dat                    check every archive here\n"
-         "  DarvEx -d out -i '*.xml' file.dat  extract only the XML entries, into out/\n"
-         "  DarvEx -n file.dat                 add what is missing, keep every file already there\n";
+  static const std::string text = std::string(HELP_BEFORE_GLOB_CASE) +
+                                  (GLOB_IGNORES_CASE ? GLOB_CASE_IGNORED : GLOB_CASE_KEPT) + HELP_AFTER_GLOB_CASE;
+  return text.c_str();
 }
 
 std::string version_text() {

@@ -11,23 +11,26 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
+enum class option_id { list, test, directory, include, exclude, no_overwrite, quiet, jobs, help, version };
+
 struct known_option {
+  option_id id;
   char short_name;
   std::string_view long_name;
   const char* value_name;  // nullptr for an option that takes no value
 };
 
 constexpr std::array<known_option, 10> OPTIONS{{
-    {'l', "list", nullptr},
-    {'t', "test", nullptr},
-    {'d', "directory", "DIR"},
-    {'i', "include", "GLOB"},
-    {'x', "exclude", "GLOB"},
-    {'n', "no-overwrite", nullptr},
-    {'q', "quiet", nullptr},
-    {'j', "jobs", "N"},
-    {'h', "help", nullptr},
-    {'V', "version", nullptr},
+    {option_id::list, 'l', "list", nullptr},
+    {option_id::test, 't', "test", nullptr},
+    {option_id::directory, 'd', "directory", "DIR"},
+    {option_id::include, 'i', "include", "GLOB"},
+    {option_id::exclude, 'x', "exclude", "GLOB"},
+    {option_id::no_overwrite, 'n', "no-overwrite", nullptr},
+    {option_id::quiet, 'q', "quiet", nullptr},
+    {option_id::jobs, 'j', "jobs", "N"},
+    {option_id::help, 'h', "help", nullptr},
+    {option_id::version, 'V', "version", nullptr},
 }};
 
 const known_option* find_short(char name) {
@@ -46,6 +49,18 @@ std::string shown(const known_option& known, bool as_long) {
   return as_long ? "'--" + std::string(known.long_name) + "'" : std::string("'-") + known.short_name + "'";
 }
 
+// Sets the number of jobs from the value of -j; returns what is wrong with it, or an empty string.
+std::string apply_jobs(const known_option& known, bool as_long, const std::string& value, options& chosen) {
+  unsigned jobs = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+  if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > MAX_JOBS) {
+    return "option " + shown(known, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
+           ", not '" + value + "'";
+  }
+  chosen.jobs = jobs;
+  return {};
+}
+
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
 std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
   const auto set_command = [&](command what) -> std::string {
@@ -55,43 +70,36 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
     chosen.what = what;
     return {};
   };
-  switch (known.short_name) {
-    case 'l':
+  switch (known.id) {
+    case option_id::list:
       return set_command(command::list);
-    case 't':
+    case option_id::test:
       return set_command(command::test);
-    case 'n':
+    case option_id::no_overwrite:
       chosen.no_overwrite = true;
-      return {};
-    case 'q':
+      break;
+    case option_id::quiet:
       chosen.quiet = true;
-      return {};
-    case 'h':
+      break;
+    case option_id::help:
       chosen.what = command::help;
-      return {};
-    case 'V':
+      break;
+    case option_id::version:
       chosen.what = command::version;
-      return {};
-    case 'i':
+      break;
+    case option_id::include:
       chosen.includes.push_back(value);
-      return {};
-    case 'x':
+      break;
+    case option_id::exclude:
       chosen.excludes.push_back(value);
-      return {};
-    case 'd':
+      break;
+    case option_id::directory:
       if (value.empty()) return "option " + shown(known, as_long) + " needs a directory name";
       chosen.directory = value;
-      return {};
-    default:
-      break;  // 'j'
+      break;
+    case option_id::jobs:
+      return apply_jobs(known, as_long, value, chosen);
   }
-  unsigned jobs = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-  if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > MAX_JOBS) {
-    return "option " + shown(known, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
-           ", not '" + value + "'";
-  }
-  chosen.jobs = jobs;
   return {};
 }
 

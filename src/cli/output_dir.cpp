@@ -1,11 +1,15 @@
 #include "cli/output_dir.hpp"
 
+#include "platform/name_parts.hpp"
+#include "platform/traits.hpp"
+
 namespace darvex {
 namespace {
 
 constexpr std::size_t DROPPED_CHARACTERS = 4;
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
+// Paths are split at '/' and '\' alike, as the user may have typed either.
+bool is_separator(char c) { return platform::is_separator(c, platform::ANY_PATH_SEPARATOR); }
 
 // Where the last `count` characters of `path` begin, or npos when it has no more than that.
 std::size_t start_of_last(std::string_view path, std::size_t count) {
@@ -13,17 +17,15 @@ std::size_t start_of_last(std::string_view path, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     if (at == 0) return std::string_view::npos;
     --at;
-#ifdef _WIN32
     // UTF-8 continuation bytes belong to the character they follow.
-    while (at > 0 && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) --at;
-#endif
+    while (platform::UTF8_COMMAND_LINE && at > 0 && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) --at;
   }
   return at == 0 ? std::string_view::npos : at;
 }
 
 // The last path component, after any '/', '\' or drive prefix ("C:").
 std::string_view last_component(std::string_view path) {
-  const std::size_t separator = path.find_last_of("/\\");
+  const std::size_t separator = path.find_last_of(platform::ANY_PATH_SEPARATOR);
   if (separator != std::string_view::npos) return path.substr(separator + 1);
   if (path.size() >= 2 && path[1] == ':') return path.substr(2);
   return path;

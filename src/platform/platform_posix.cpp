@@ -9,31 +9,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/name_parts.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
 namespace {
-
-// Directory parts of a name, then its last part, split at '/'; empty and "." parts are skipped.
-class name_parts {
- public:
-  explicit name_parts(std::string_view name) : rest_(name) {}
-
-  // The next directory part into `part`; false when only the last part is left.
-  bool next_directory(std::string& part) {
-    for (;;) {
-      const std::size_t slash = rest_.find('/');
-      if (slash == std::string_view::npos) return false;
-      part.assign(rest_.substr(0, slash));
-      rest_.remove_prefix(slash + 1);
-      if (!part.empty() && part != ".") return true;
-    }
-  }
-  std::string last() const { return std::string(rest_); }
-
- private:
-  std::string_view rest_;
-};
 
 bool is_link_at(int parent, const std::string& part) {
   struct stat status {};
@@ -111,17 +91,18 @@ int directory::open(const std::string& path) {
 }
 
 directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
-  name_parts parts(name);
   file_handle parent_holder;
   int parent = handle_.get();
-  std::string part;
-  while (parts.next_directory(part)) {
-    if (int err = open_directory_at(parent, part, parent_holder)) {
+  // Directory parts, split at '/' and opened one by one; empty and "." parts are skipped.
+  auto part = name_parts(name).begin();
+  for (; !part.is_last(); ++part) {
+    if ((*part).empty() || *part == ".") continue;
+    if (int err = open_directory_at(parent, std::string(*part), parent_holder)) {
       return {.err = err, .through_link = err == ELOOP};
     }
     parent = parent_holder.get();
   }
-  const std::string leaf = parts.last();
+  const std::string leaf(*part);
   // A few rounds: another process may make the name again between the removal and the create.
   for (int attempt = 0; attempt < 4; ++attempt) {
     const int fd = openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
