@@ -12,7 +12,7 @@
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 using args = std::vector<std::string>;
@@ -323,4 +323,4 @@ TEST_F(CliOptions, ArchiveNamedLikeAnOptionIsGivenAfterDoubleDash) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -18,7 +18,7 @@
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 using names = std::vector<std::string>;
@@ -264,4 +264,4 @@ TEST_F(CliSafety, AnEntryNamedTableBinIsWrittenAndSaidSoOnce) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

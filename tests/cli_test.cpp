@@ -16,7 +16,7 @@
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr std::size_t INDEX_BUFFER_SIZE = 524288;
@@ -427,4 +427,4 @@ TEST_F(Cli, FullTableOfEntriesExtracts) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -10,7 +10,7 @@
 
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 std::string environment(const char* name, const char* fallback) {
@@ -141,4 +141,4 @@ bool testing_a_windows_build() {
   return tool != nullptr && std::filesystem::path(tool).extension() == ".exe";
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

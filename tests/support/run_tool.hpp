@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
@@ -56,4 +56,4 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support
