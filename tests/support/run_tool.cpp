@@ -205,7 +205,7 @@ const std::string TOOL_NAME = "DarvEx";
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {
-  const std::string launcher = environment("DARVEX_LAUNCHER", "");
+  const std::string launcher = environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(tool_path());

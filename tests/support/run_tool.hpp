@@ -1,12 +1,13 @@
 #pragma once
 
 // Runs the built DarvEx executable as a user would, in a given working directory.
-// The executable is $DARVEX_TOOL (or the one this build made); $DARVEX_LAUNCHER, when set,
-// runs it (for instance under Wine), and console text then has its "\r\n" turned into "\n";
-// a launch that fails without a word from the tool is then tried again. Settings in
-// `environment_settings` ("NAME=value") are added to the tool's environment (a locale, for instance).
-// A run that has not ended by its deadline is killed, and run_tool throws deadline_passed,
-// which fails the test that ran it with a line that says so.
+// The executable is $DARVEX_TOOL (or the one this build made). $DARVEX_LAUNCHER, when set, runs
+// it; a Windows build (an .exe) is run by default under the wine64 that the configure step
+// found (DARVEX_WINE64). Under a launcher, console text has its "\r\n" turned into "\n", and a
+// launch that fails without a word from the tool is tried again. Settings in
+// `environment_settings` ("NAME=value") are added to the tool's environment (a locale, for
+// instance). A run that has not ended by its deadline is killed, and run_tool throws
+// deadline_passed, which fails the test that ran it with a line that says so.
 
 #include <chrono>
 #include <filesystem>
