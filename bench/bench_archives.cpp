@@ -24,13 +24,13 @@ struct kind_style {
 kind_style style_of(content_kind kind) {
   switch (kind) {
     case content_kind::text:
-      return {".xml", testing::text_like};
+      return {".xml", test_support::text_like};
     case content_kind::binary:
-      return {".mesh", testing::binary_like};
+      return {".mesh", test_support::binary_like};
     case content_kind::incompressible:
-      return {".png", testing::incompressible};
+      return {".png", test_support::incompressible};
   }
-  return {".bin", testing::incompressible};
+  return {".bin", test_support::incompressible};
 }
 
 // Sizes spread over orders of magnitude, most small and a few large, like game data: 4 bytes
@@ -59,12 +59,12 @@ content_kind entry_kind(std::mt19937& random) {
 }
 
 void add_entry(bench_archive& made, std::string name, std::string data) {
-  made.archive.entries.push_back(testing::entry(std::move(name), data));
+  made.archive.entries.push_back(test_support::entry(std::move(name), data));
   made.contents.push_back(std::move(data));
 }
 
 void finish(bench_archive& made) {
-  made.compressed_index = testing::zlib_compress(made.archive.inflated_index());
+  made.compressed_index = test_support::zlib_compress(made.archive.inflated_index());
   made.archive.index_stream = made.compressed_index;
   made.table = made.archive.inflated_index();
   made.table.resize(INDEX_BUFFER_SIZE, '\0');
@@ -78,7 +78,7 @@ std::string numbered(const char* stem, std::size_t i, const char* extension) {
 
 std::vector<span> bench_archive::spans() const {
   std::vector<span> all;
-  for (const testing::test_entry& e : archive.entries) all.push_back({e.stream, e.size});
+  for (const test_support::test_entry& e : archive.entries) all.push_back({e.stream, e.size});
   all.push_back({compressed_index, INDEX_BUFFER_SIZE});
   return all;
 }
@@ -114,7 +114,8 @@ bench_archive make_archive_b() {
   bench_archive made{"B.dat", {}, {}, {}, {}};
   std::mt19937 random(3500);
   for (std::size_t i = 0; i < ARCHIVE_B_ENTRIES; ++i) {
-    add_entry(made, numbered("tiny_", i, ".txt"), testing::text_like(1 + random() % 64, static_cast<std::uint32_t>(i)));
+    add_entry(made, numbered("tiny_", i, ".txt"),
+              test_support::text_like(1 + random() % 64, static_cast<std::uint32_t>(i)));
   }
   finish(made);
   return made;

@@ -28,7 +28,7 @@ struct output_file {
 
 struct bench_archive {
   std::string file_name;  // "A.dat"; the tool writes its files to "A/"
-  testing::test_archive archive;
+  test_support::test_archive archive;
   std::vector<std::string> contents;  // entry i's inflated bytes
   std::string compressed_index;
   std::string table;  // table.bin as the tool writes it

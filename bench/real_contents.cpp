@@ -55,8 +55,8 @@ std::optional<std::string> file_bytes(const real_file& file) {
 std::uint64_t size_of(const std::string& path) { return fs::file_size(path); }
 
 // Writes one archive of `entries` as R<number>.dat and returns its name.
-std::string write_archive(std::vector<testing::test_entry> entries, std::size_t number, const std::string& dir) {
-  testing::test_archive archive;
+std::string write_archive(std::vector<test_support::test_entry> entries, std::size_t number, const std::string& dir) {
+  test_support::test_archive archive;
   archive.entries = std::move(entries);
   const std::string name = std::string("R").append(std::to_string(number)).append(".dat");
   archive.write_to(dir + "/" + name);
@@ -128,13 +128,13 @@ real_set pack_real_files(const real_selection& selection, const std::string& dir
   const std::size_t total = selection.files.size();
   const std::size_t archive_count = std::max<std::size_t>(1, (total + MAX_ENTRIES - 1) / MAX_ENTRIES);
   const std::size_t per_archive = (total + archive_count - 1) / archive_count;
-  std::vector<testing::zip_member> members;
-  std::vector<testing::test_entry> entries;
+  std::vector<test_support::zip_member> members;
+  std::vector<test_support::test_entry> entries;
   for (std::size_t i = 0; i < total; ++i) {
     if (const std::optional<std::string> bytes = file_bytes(selection.files[i])) {
       const std::string name = entry_name(i, selection.files[i].path);
-      entries.push_back(testing::entry(name, *bytes));
-      members.push_back(testing::zip_member_of(name, *bytes));
+      entries.push_back(test_support::entry(name, *bytes));
+      members.push_back(test_support::zip_member_of(name, *bytes));
       made.bytes += bytes->size();
       ++made.files;
     } else {
@@ -145,7 +145,7 @@ real_set pack_real_files(const real_selection& selection, const std::string& dir
       entries.clear();
     }
   }
-  testing::write_zip(dir + "/" + made.zip, members);
+  test_support::write_zip(dir + "/" + made.zip, members);
   for (const std::string& archive : made.archives) made.archive_bytes += size_of(dir + "/" + archive);
   made.zip_bytes = size_of(dir + "/" + made.zip);
   return made;

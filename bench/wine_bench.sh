@@ -13,15 +13,17 @@ set -euo pipefail
 BENCH=$1 EXE=$2 DIR=$3 RUNS=${4:-5} REAL_MIB=${5:-120}
 TARGET=0.70  # default jobs / -j 1
 FEWEST_FILES=2000
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+# wine64 as the configure step found it (the bench_wine target passes it), else from PATH;
+# its wineserver lies beside it.
+WINE=${DARVEX_WINE64:-$(command -v wine64 || true)}
+WINESERVER="$(dirname "${WINE:-.}")/wineserver"
 
 if [ ! -f "$EXE" ]; then
   echo "wine bench: $EXE is not built (cmake --workflow --preset windows-x86_64): skipped"
   exit 0
 fi
-if [ ! -x "$WINE" ]; then
-  echo "wine bench: $WINE is not installed (apt-get install wine64): skipped"
+if [ -z "$WINE" ] || [ ! -x "$WINE" ]; then
+  echo "wine bench: wine64 is not installed (apt-get install wine64): skipped"
   exit 0
 fi
 EXE=$(realpath "$EXE")

@@ -12,10 +12,12 @@ if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
     add_test(NAME ManPage.RendersWithoutWarnings
              COMMAND ${CMAKE_COMMAND} -DGROFF=${DARVEX_GROFF} -DPAGE=${DARVEX_MAN_PAGE}
                      -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page_renders.cmake)
+    set_tests_properties(ManPage.RendersWithoutWarnings PROPERTIES TIMEOUT 120)
   else()
     message(STATUS "DarvEx manual page: not rendered by the tests, groff was not found (on Debian: apt-get install groff-base)")
   endif()
   add_test(NAME ManPage.DocumentsTheOptionsOfHelp
            COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:DarvEx> -DPAGE=${DARVEX_MAN_PAGE}
                    -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page_options.cmake)
+  set_tests_properties(ManPage.DocumentsTheOptionsOfHelp PROPERTIES TIMEOUT 120)
 endif()

@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-darvex::testing::watched_site* site = nullptr;
+darvex::test_support::watched_site* site = nullptr;
 
 [[noreturn]] void broken_promise(const std::string& what) {
   std::fprintf(stderr, "extract_fuzzer: %s\n", what.c_str());
@@ -48,7 +48,7 @@ void check_run(int status) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The tool's progress lines would cost more than the run itself.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  site = new darvex::testing::watched_site;
+  site = new darvex::test_support::watched_site;
   // A normal exit (the end of -max_total_time or -runs) removes the scratch tree.
   std::atexit([] { delete site; });
   return 0;

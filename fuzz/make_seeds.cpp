@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace darvex::testing;
+using namespace darvex::test_support;
 
 constexpr std::uint32_t MAX_ENTRIES = 3500;
 constexpr std::uint32_t ENTRY_BUFFER_SIZE = 13107200;

@@ -13,7 +13,7 @@
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 // Names drawn from a small pool, so that some repeat, some differ only in case, and some are
@@ -141,4 +141,4 @@ TEST(CliJobs, LaterEntriesOfOneFileWinWhateverTheJobs) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

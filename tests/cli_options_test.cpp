@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "archive_writer.hpp"
+#include "expected_output.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 using args = std::vector<std::string>;
@@ -22,12 +23,6 @@ const char LIST_HEAD[] =
     "       Size         Span  Name\n"
     "-----------  -----------  ----\n";
 const char LIST_RULE[] = "-----------  -----------  ----\n";
-
-std::string progress(const std::string& output_dir, const std::vector<std::string>& names) {
-  std::string out = "\n";
-  for (const std::string& name : names) out += output_dir + "\\" + name + "\n";
-  return out + "Extracion Complete";
-}
 
 // Three entries whose span lengths are easy to check: each span is exactly its stream.
 test_archive three_entries() {
@@ -272,7 +267,7 @@ TEST_F(CliOptions, HelpAndVersionNeedNoArchive) {
     const tool_result result = run(given);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out.rfind("DarvEx 0.9 ", 0), 0u) << result.out;
+    EXPECT_EQ(result.out.rfind("DarvEx " DARVEX_VERSION " ", 0), 0u) << result.out;
     for (const char* part :
          {"Usage: DarvEx [OPTION]... ARCHIVE...", "--list", "--test", "--directory DIR", "--include GLOB",
           "--exclude GLOB", "--no-overwrite", "--quiet", "--jobs N", "--version", "Exit status:", "Examples:"}) {
@@ -281,7 +276,7 @@ TEST_F(CliOptions, HelpAndVersionNeedNoArchive) {
   }
   const tool_result version = run({"-V"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.rfind("DarvEx 0.9\ninflater: ", 0), 0u) << version.out;
+  EXPECT_EQ(version.out.rfind("DarvEx " DARVEX_VERSION "\ninflater: ", 0), 0u) << version.out;
   EXPECT_NE(version.out.find("\nzlib 1."), std::string::npos) << version.out;
   EXPECT_EQ(tree(), args{"file.dat"});
 }
@@ -323,4 +318,4 @@ TEST_F(CliOptions, ArchiveNamedLikeAnOptionIsGivenAfterDoubleDash) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -15,19 +15,14 @@
 #include <vector>
 
 #include "archive_writer.hpp"
+#include "expected_output.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 using names = std::vector<std::string>;
-
-std::string progress(const std::string& output_dir, const names& entries) {
-  std::string out = "\n";
-  for (const std::string& name : entries) out += output_dir + "\\" + name + "\n";
-  return out + "Extracion Complete";
-}
 
 class Safety : public ::testing::Test {
  protected:
@@ -264,4 +259,4 @@ TEST_F(CliSafety, AnEntryNamedTableBinIsWrittenAndSaidSoOnce) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

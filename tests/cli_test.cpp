@@ -13,22 +13,16 @@
 #include <vector>
 
 #include "archive_writer.hpp"
+#include "expected_output.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr std::size_t INDEX_BUFFER_SIZE = 524288;
 constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;
-const char USAGE[] = "\nDarvane Extractor v0.9 by the DarvEx developers\n\n DarvEx file.dat";
-
-// What stdout shows for a run that reaches the entry stage.
-std::string progress(const std::string& output_dir, const std::vector<std::string>& names) {
-  std::string out = "\n";
-  for (const std::string& name : names) out += output_dir + "\\" + name + "\n";
-  return out + "Extracion Complete";
-}
+const char USAGE[] = "\nDarvane Extractor v" DARVEX_VERSION " by the DarvEx developers\n\n DarvEx file.dat";
 
 class Cli : public ::testing::Test {
  protected:
@@ -427,4 +421,4 @@ TEST_F(Cli, FullTableOfEntriesExtracts) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -20,7 +20,7 @@
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 std::size_t count_of(const std::string& text, const std::string& part) {
@@ -268,4 +268,4 @@ TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -22,7 +22,7 @@
 #include "scratch.hpp"
 #include "watched_site.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr std::size_t INDEX_BUFFER_SIZE = 524288;
@@ -258,4 +258,4 @@ TEST_F(Robustness, FlippedBytesInOneEntryFailOnlyThatEntry) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -11,7 +11,7 @@
 namespace darvex {
 namespace {
 
-using testing::zlib_compress;
+using test_support::zlib_compress;
 
 struct outcome {
   inflate_outcome kind;
@@ -51,9 +51,9 @@ outcome expect_zlib_result(const std::string& stream, std::size_t room) {
   return used;
 }
 
-const std::string TEXT = testing::text_like(100000, 1);
-const std::string BINARY = testing::binary_like(50000, 2);
-const std::string NOISE = testing::incompressible(70000, 3);  // stored blocks
+const std::string TEXT = test_support::text_like(100000, 1);
+const std::string BINARY = test_support::binary_like(50000, 2);
+const std::string NOISE = test_support::incompressible(70000, 3);  // stored blocks
 const std::string TEXT_STREAM = zlib_compress(TEXT);
 
 std::string with_byte(std::string stream, std::size_t at, char value) {
@@ -133,7 +133,7 @@ TEST(Inflate, GivesZlibsOutcomeAndBytesForCleanShortOverLongDamagedAndTrailingSt
 // Every single-bit damage and every truncation of a small stream, so that no damage the
 // fast path accepts escapes zlib's verdict.
 TEST(Inflate, GivesZlibsResultForEveryBitFlipAndEveryTruncation) {
-  const std::string data = testing::text_like(1500, 4) + testing::binary_like(1500, 5);
+  const std::string data = test_support::text_like(1500, 4) + test_support::binary_like(1500, 5);
   const std::string stream = zlib_compress(data);
   for (std::size_t at = 0; at < stream.size(); ++at) {
     for (int bit = 0; bit < 8; ++bit) {

@@ -7,14 +7,14 @@
 namespace darvex {
 namespace {
 
-using testing::entry;
-using testing::test_archive;
+using test_support::entry;
+using test_support::test_archive;
 
 class LoadIndex : public ::testing::Test {
  protected:
   // Writes `bytes` as the archive and runs load_index on it.
   stage_result load_bytes(const std::string& bytes) {
-    testing::write_file(dir_ / "a.dat", bytes);
+    test_support::write_file(dir_ / "a.dat", bytes);
     return load_written();
   }
   stage_result load(const test_archive& archive) {
@@ -31,7 +31,7 @@ class LoadIndex : public ::testing::Test {
     return load_index(archive_, inflate_, index_);
   }
 
-  testing::scratch_dir dir_;
+  test_support::scratch_dir dir_;
   archive_file archive_;
   inflater inflate_;
   loaded_index index_;
@@ -101,14 +101,14 @@ TEST_F(LoadIndex, ArchivesWhoseIndexCannotBeReadStop) {
 
 TEST_F(LoadIndex, IndexThatDoesNotInflateCompletelyKeepsWhatCameBeforeTheDamage) {
   const std::string index = two_entries().inflated_index();
-  const std::string stream = testing::zlib_compress(index);
+  const std::string stream = test_support::zlib_compress(index);
   test_archive truncated = two_entries();
   truncated.index_stream = stream.substr(0, stream.size() - 6);
   test_archive damaged = two_entries();
   damaged.index_stream = stream;
   (*damaged.index_stream)[stream.size() - 1] ^= 0x55;  // the checksum no longer matches
   test_archive oversized = two_entries();
-  oversized.index_tail = testing::text_like(2 * INDEX_BUFFER_SIZE, 7);
+  oversized.index_tail = test_support::text_like(2 * INDEX_BUFFER_SIZE, 7);
   test_archive empty = two_entries();
   empty.index_stream = "";
 

@@ -8,8 +8,8 @@
 namespace darvex {
 namespace {
 
-using testing::test_archive;
-using testing::test_entry;
+using test_support::test_archive;
+using test_support::test_entry;
 
 struct parsed {
   std::unique_ptr<entry_table> entries{new entry_table};

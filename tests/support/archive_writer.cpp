@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 void append_be32(std::string& out, std::uint32_t value) {
@@ -125,4 +125,4 @@ std::string incompressible(std::size_t length, std::uint32_t seed) {
   return out;
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

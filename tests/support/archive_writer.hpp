@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 // The zlib stream (RFC 1950) of `data`.
 std::string zlib_compress(std::string_view data);
@@ -59,4 +59,4 @@ std::string text_like(std::size_t length, std::uint32_t seed);
 std::string binary_like(std::size_t length, std::uint32_t seed);
 std::string incompressible(std::size_t length, std::uint32_t seed);
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

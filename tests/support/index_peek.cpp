@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr std::size_t INDEX_BUFFER_SIZE = 524288;
@@ -47,4 +47,4 @@ std::optional<std::vector<peeked_record>> peek_index(const std::string& archive)
   return records;
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 struct peeked_record {
   std::string name;  // up to its first zero byte, as the tool uses it
@@ -20,4 +20,4 @@ struct peeked_record {
 // more entries than the tool's table holds.
 std::optional<std::vector<peeked_record>> peek_index(const std::string& archive);
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

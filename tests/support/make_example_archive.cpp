@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: make_example_archive <archive path>\n", stderr);
     return 2;
   }
-  using namespace darvex::testing;
+  using namespace darvex::test_support;
   test_archive archive;
   archive.entries = {
       entry("readme.txt", "An example archive, written by DarvEx's test-archive writer.\n"),

@@ -1,16 +1,22 @@
 #include "run_tool.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 std::string environment(const char* name, const char* fallback) {
@@ -26,11 +32,35 @@ std::string without_carriage_returns(std::string text) {
   return out;
 }
 
+using clock = std::chrono::steady_clock;
+
+// A file descriptor, closed when this goes.
+class owned_fd {
+ public:
+  explicit owned_fd(int fd = -1) : fd_(fd) {}
+  ~owned_fd() { reset(); }
+  owned_fd(owned_fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  owned_fd& operator=(owned_fd&& other) noexcept {
+    reset();
+    fd_ = std::exchange(other.fd_, -1);
+    return *this;
+  }
+
+  int get() const { return fd_; }
+  void reset() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
 // Where the child's stdout and stderr go: descriptors for it to take, and what the parent reads.
 struct child_streams {
-  int out = -1;
-  int err = -1;
-  int pipe_read = -1;  // the parent's end, when stdout is a pipe
+  owned_fd out;
+  owned_fd err;
+  owned_fd pipe_read;  // the parent's end, when stdout is a pipe
 };
 
 child_streams open_streams(const run_options& options, const std::string& out_path, const std::string& err_path) {
@@ -38,14 +68,15 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
   if (options.pipe_bytes > 0) {
     int ends[2];
     if (pipe(ends) != 0) throw std::runtime_error("cannot make a pipe");
-    streams.pipe_read = ends[0];
-    streams.out = ends[1];
+    streams.pipe_read = owned_fd(ends[0]);
+    streams.out = owned_fd(ends[1]);
   } else {
     const std::string& path = options.stdout_path.empty() ? out_path : options.stdout_path;
-    streams.out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    streams.out = owned_fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
   }
-  streams.err = options.merged ? dup(streams.out) : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (streams.out < 0 || streams.err < 0) throw std::runtime_error("cannot open the capture files");
+  streams.err =
+      owned_fd(options.merged ? dup(streams.out.get()) : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+  if (streams.out.get() < 0 || streams.err.get() < 0) throw std::runtime_error("cannot open the capture files");
   return streams;
 }
 
@@ -53,10 +84,10 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
                              const std::vector<std::string>& environment, const child_streams& streams) {
   const int none = open("/dev/null", O_RDONLY);
   if (none < 0 || chdir(dir.c_str()) != 0) _exit(127);
-  if (streams.pipe_read >= 0) close(streams.pipe_read);
+  if (streams.pipe_read.get() >= 0) close(streams.pipe_read.get());
   dup2(none, 0);
-  dup2(streams.out, 1);
-  dup2(streams.err, 2);
+  dup2(streams.out.get(), 1);
+  dup2(streams.err.get(), 2);
   for (const std::string& setting : environment) {
     const std::size_t equals = setting.find('=');
     if (equals == std::string::npos ||
@@ -71,37 +102,92 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
   _exit(127);
 }
 
-// Reads `limit` bytes of the pipe (or what comes before it closes), then closes it.
-std::string read_then_close(int pipe_read, std::size_t limit) {
+// A started child process. One still running when this goes (its deadline passed, or the
+// parent gave up on it) is killed and reaped.
+class child_process {
+ public:
+  explicit child_process(pid_t pid) : pid_(pid) {}
+  ~child_process() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  child_process(const child_process&) = delete;
+  child_process& operator=(const child_process&) = delete;
+
+  // Its wait status once it exits, or nothing when `deadline` comes first. Polls, with pauses
+  // that grow from half a millisecond, so that short runs are not slowed.
+  std::optional<int> wait_until(clock::time_point deadline) {
+    std::chrono::microseconds pause{500};
+    for (;;) {
+      int status = 0;
+      const pid_t waited = waitpid(pid_, &status, WNOHANG);
+      if (waited == pid_) {
+        pid_ = -1;
+        return status;
+      }
+      if (waited < 0 && errno != EINTR) throw std::runtime_error("cannot wait");
+      const clock::time_point now = clock::now();
+      if (now >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(std::min<clock::duration>(pause, deadline - now));
+      pause = std::min(pause * 2, std::chrono::microseconds{10000});
+    }
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// Reads `limit` bytes of the pipe (or what comes before it closes); nothing when `deadline`
+// comes first.
+std::optional<std::string> read_until(int pipe_read, std::size_t limit, clock::time_point deadline) {
   std::string got;
   char chunk[4096];
   while (got.size() < limit) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    pollfd readable{pipe_read, POLLIN, 0};
+    const int ready = poll(&readable, 1, static_cast<int>(left.count()));
+    if (ready == 0) return std::nullopt;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) break;
     const ssize_t read_now = read(pipe_read, chunk, std::min(sizeof chunk, limit - got.size()));
     if (read_now <= 0) break;
     got.append(chunk, static_cast<std::size_t>(read_now));
   }
-  close(pipe_read);
   return got;
 }
 
-tool_result run_once(const std::filesystem::path& working_dir, const std::vector<std::string>& command,
-                     const run_options& options) {
+deadline_passed past_deadline(const std::string& name, std::chrono::seconds deadline) {
+  return deadline_passed(name + " ran past its " + std::to_string(deadline.count()) + " s deadline: killed");
+}
+
+// Runs `command` once; `name` is what a passed deadline calls it.
+tool_result run_once(const std::string& name, const std::filesystem::path& working_dir,
+                     const std::vector<std::string>& command, const run_options& options) {
+  const clock::time_point deadline = clock::now() + options.deadline;
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
-  const child_streams streams = open_streams(options, out_path, err_path);
+  child_streams streams = open_streams(options, out_path, err_path);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) exec_child(working_dir, command, options.environment, streams);
-  close(streams.out);
-  close(streams.err);
+  child_process running(child);
+  streams.out.reset();
+  streams.err.reset();
 
   tool_result result;
-  if (streams.pipe_read >= 0) result.out = read_then_close(streams.pipe_read, options.pipe_bytes);
-  int wait_status = 0;
-  if (waitpid(child, &wait_status, 0) != child) throw std::runtime_error("cannot wait");
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  if (streams.pipe_read < 0 && options.stdout_path.empty()) result.out = read_file(out_path);
+  if (streams.pipe_read.get() >= 0) {
+    std::optional<std::string> read = read_until(streams.pipe_read.get(), options.pipe_bytes, deadline);
+    if (!read) throw past_deadline(name, options.deadline);
+    result.out = std::move(*read);
+    streams.pipe_read.reset();
+  }
+  const std::optional<int> wait_status = running.wait_until(deadline);
+  if (!wait_status) throw past_deadline(name, options.deadline);
+  result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
+  if (options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);
   if (!options.merged) result.err = read_file(err_path);
   return result;
 }
@@ -113,25 +199,31 @@ bool launcher_failed(const tool_result& result) {
 }
 
 constexpr int LAUNCH_ATTEMPTS = 3;
+const std::string TOOL_NAME = "DarvEx";
 
 }  // namespace
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {
-  const std::string launcher = environment("DARVEX_LAUNCHER", "");
+  const std::string launcher = environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(tool_path());
   command.insert(command.end(), args.begin(), args.end());
-  if (launcher.empty()) return run_once(working_dir, command, options);
+  if (launcher.empty()) return run_once(TOOL_NAME, working_dir, command, options);
 
-  tool_result result = run_once(working_dir, command, options);
+  tool_result result = run_once(TOOL_NAME, working_dir, command, options);
   for (int attempt = 1; attempt < LAUNCH_ATTEMPTS && launcher_failed(result); ++attempt) {
-    result = run_once(working_dir, command, options);
+    result = run_once(TOOL_NAME, working_dir, command, options);
   }
   result.out = without_carriage_returns(result.out);
   result.err = without_carriage_returns(result.err);
   return result;
+}
+
+tool_result run_program(const std::filesystem::path& working_dir, const std::vector<std::string>& command,
+                        const run_options& options) {
+  return run_once(std::filesystem::path(command.at(0)).filename().string(), working_dir, command, options);
 }
 
 std::string tool_path() { return environment("DARVEX_TOOL", DARVEX_TOOL_PATH); }
@@ -141,4 +233,4 @@ bool testing_a_windows_build() {
   return tool != nullptr && std::filesystem::path(tool).extension() == ".exe";
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -1,16 +1,21 @@
 #pragma once
 
 // Runs the built DarvEx executable as a user would, in a given working directory.
-// The executable is $DARVEX_TOOL (or the one this build made); $DARVEX_LAUNCHER, when set,
-// runs it (for instance under Wine), and console text then has its "\r\n" turned into "\n";
-// a launch that fails without a word from the tool is then tried again. Settings in
-// `environment_settings` ("NAME=value") are added to the tool's environment (a locale, for instance).
+// The executable is $DARVEX_TOOL (or the one this build made). $DARVEX_LAUNCHER, when set, runs
+// it; a Windows build (an .exe) is run by default under the wine64 that the configure step
+// found (DARVEX_WINE64). Under a launcher, console text has its "\r\n" turned into "\n", and a
+// launch that fails without a word from the tool is tried again. Settings in
+// `environment_settings` ("NAME=value") are added to the tool's environment (a locale, for
+// instance). A run that has not ended by its deadline is killed, and run_tool throws
+// deadline_passed, which fails the test that ran it with a line that says so.
 
+#include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
@@ -18,8 +23,15 @@ struct tool_result {
   std::string err;
 };
 
+// Thrown when a run passes its deadline, after the program was killed: "DarvEx ran past its
+// 60 s deadline: killed".
+struct deadline_passed : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // How the tool is run. By default its stdout and stderr go to capture files of their own.
 struct run_options {
+  std::chrono::seconds deadline{60};     // the run is killed when it takes longer
   bool merged = false;                   // stderr goes to stdout's capture too, in the order written
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
@@ -50,10 +62,15 @@ struct run_options {
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options = {});
 
+// Runs `command` (a program, found on PATH, and its arguments) as run_tool runs the tool, with
+// no launcher: for the test support's own tests.
+tool_result run_program(const std::filesystem::path& working_dir, const std::vector<std::string>& command,
+                        const run_options& options = {});
+
 // The executable under test: $DARVEX_TOOL, or the one this build made.
 std::string tool_path();
 
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

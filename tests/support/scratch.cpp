@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 scratch_dir::scratch_dir() {
   std::random_device seed;
@@ -54,4 +54,4 @@ std::vector<std::string> list_tree(const fs::path& dir) {
   return paths;
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

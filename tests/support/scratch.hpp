@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 namespace fs = std::filesystem;
 
@@ -44,4 +44,4 @@ void write_file(const fs::path& path, const std::string& bytes);
 // Every file and directory under `dir`, as sorted paths relative to it ("out/a.bin").
 std::vector<std::string> list_tree(const fs::path& dir);
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -5,7 +5,7 @@
 #include "cli/front_end.hpp"
 #include "index_peek.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr const char* SENTINEL_TEXT = "the sentinel: no run may change this file\n";
@@ -86,4 +86,4 @@ std::vector<std::string> watched_site::escapes() const {
   return found;
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -13,7 +13,7 @@
 
 #include "scratch.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 class watched_site {
  public:
@@ -42,4 +42,4 @@ class watched_site {
   std::vector<std::pair<std::string, std::string>> planted_;  // name in the output directory, target
 };
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 constexpr std::uint32_t LOCAL_HEADER_SIGNATURE = 0x04034b50;
@@ -132,4 +132,4 @@ void write_zip(const std::string& path, const std::vector<zip_member>& members) 
   if (!file) throw std::runtime_error("cannot write " + path);
 }
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace darvex::testing {
+namespace darvex::test_support {
 
 // The raw deflate stream (RFC 1951) of `data`, at zlib's default level: the same deflate
 // data that zlib_compress wraps.
@@ -32,4 +32,4 @@ std::string zip_bytes(const std::vector<zip_member>& members);
 // Writes zip_bytes(members) to `path`.
 void write_zip(const std::string& path, const std::vector<zip_member>& members);
 
-}  // namespace darvex::testing
+}  // namespace darvex::test_support

@@ -8,7 +8,7 @@
 #include "archive_writer.hpp"
 #include "zip_writer.hpp"
 
-namespace darvex::testing {
+namespace darvex::test_support {
 namespace {
 
 std::uint32_t le(const std::string& bytes, std::size_t at, int width) {
@@ -98,4 +98,4 @@ TEST(ZipWriter, DeflatesAsTheArchiveWriterDoes) {
 }
 
 }  // namespace
-}  // namespace darvex::testing
+}  // namespace darvex::test_support
