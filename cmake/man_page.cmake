@@ -1,10 +1,13 @@
-# The manual page: doc/DarvEx.1.in with project()'s version filled in, installed as
-# share/man/man1/DarvEx.1, and two tests on it: groff renders it without a warning, and it
-# documents exactly the options that `DarvEx --help` shows. Windows builds have no manual page.
+# The manual page: doc/DarvEx.1.in with project()'s version filled in (build/doc/DarvEx.1),
+# installed gzipped as share/man/man1/DarvEx.1.gz, and two tests on the uncompressed page: groff
+# renders it without a warning, and it documents exactly the options that `DarvEx --help` shows.
+# Windows builds have no manual page.
 
 set(DARVEX_MAN_PAGE ${PROJECT_BINARY_DIR}/doc/DarvEx.1)
 configure_file(doc/DarvEx.1.in ${DARVEX_MAN_PAGE} @ONLY)
-install(FILES ${DARVEX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+include(cmake/gzip_file.cmake)
+darvex_gzip(${DARVEX_MAN_PAGE} ${DARVEX_MAN_PAGE}.gz)
+install(FILES ${DARVEX_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
 
 if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
   find_program(DARVEX_GROFF groff)
