@@ -44,15 +44,15 @@ std::uint32_t read_be32(byte_cursor& bytes);
 class archive_file {
  public:
   // Opens the archive at `path` (command-line text) for reading.
-  [[nodiscard]] stage_result open(const std::string& path);
+  [[nodiscard]] maybe_problem open(const std::string& path);
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
 
   // Reads exactly `length` bytes at `offset`; a short file is a problem (err 0). `action` is
   // how the problem's reason begins.
-  [[nodiscard]] stage_result read(std::uint64_t offset, void* buffer, std::size_t length,
-                                  const char* action = "cannot read") const;
+  [[nodiscard]] maybe_problem read(std::uint64_t offset, void* buffer, std::size_t length,
+                                   const char* action = "cannot read") const;
 
   // A problem with the archive itself, named by its path.
   problem trouble(problem_kind kind, std::string reason, int err = 0) const {
@@ -74,10 +74,10 @@ struct loaded_index {
 
 // Reads the compressed index from the archive and inflates it. An index that reads but does
 // not inflate completely still fills `index` (what came before the damage): check_index says so.
-[[nodiscard]] stage_result load_index(const archive_file& archive, inflater& inflate, loaded_index& index);
+[[nodiscard]] maybe_problem load_index(const archive_file& archive, inflater& inflate, loaded_index& index);
 
 // The index as loaded, when it did not inflate completely.
-[[nodiscard]] stage_result check_index(const archive_file& archive, const loaded_index& index);
+[[nodiscard]] maybe_problem check_index(const archive_file& archive, const loaded_index& index);
 
 // The entries the index describes. Slot i's name is the stored name bytes and a zero byte.
 struct entry_table {
@@ -87,7 +87,7 @@ struct entry_table {
 };
 
 // Parses entry_count and the index records from the inflated index into `entries`.
-[[nodiscard]] stage_result read_entry_table(const archive_file& archive, const loaded_index& index,
-                                            entry_table& entries, std::uint32_t& entry_count);
+[[nodiscard]] maybe_problem read_entry_table(const archive_file& archive, const loaded_index& index,
+                                             entry_table& entries, std::uint32_t& entry_count);
 
 }  // namespace darvex

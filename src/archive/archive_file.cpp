@@ -4,7 +4,7 @@
 
 namespace darvex {
 
-stage_result archive_file::open(const std::string& path) {
+maybe_problem archive_file::open(const std::string& path) {
   path_ = path;
   // Read-only: nothing writes through it, and read-only archives must extract.
   if (int err = platform::open_for_reading(path, file_)) return trouble(problem_kind::archive, "cannot open", err);
@@ -12,7 +12,7 @@ stage_result archive_file::open(const std::string& path) {
   return std::nullopt;
 }
 
-stage_result archive_file::read(std::uint64_t offset, void* buffer, std::size_t length, const char* action) const {
+maybe_problem archive_file::read(std::uint64_t offset, void* buffer, std::size_t length, const char* action) const {
   std::size_t got = 0;
   if (int err = platform::read_at(file_, offset, buffer, length, got))
     return trouble(problem_kind::archive, action, err);

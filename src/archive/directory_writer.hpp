@@ -17,7 +17,7 @@ class directory_writer {
  public:
   // Creates the directory at `path` (command-line text), with its missing parents when
   // `with_parents`; an existing directory is reused. Then opens it.
-  [[nodiscard]] stage_result open(const std::string& path, bool with_parents);
+  [[nodiscard]] maybe_problem open(const std::string& path, bool with_parents);
 
   // Writes `length` bytes as the file `name`, a stored entry name. An existing file of that
   // name is replaced, or with existing_files::keep left alone (the outcome says so).
@@ -25,7 +25,7 @@ class directory_writer {
                            existing_files policy) const;
 
   // Writes table.bin: the INDEX_BUFFER_SIZE bytes of the inflated index.
-  [[nodiscard]] stage_result write_table(const loaded_index& index, existing_files policy) const;
+  [[nodiscard]] maybe_problem write_table(const loaded_index& index, existing_files policy) const;
 
  private:
   platform::directory directory_;

@@ -61,7 +61,7 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
   if ((span == nullptr && span_length > 0) || (data == nullptr && entry.size > 0)) {
     return {damaged("not enough memory for its " + std::to_string(span_length + entry.size) + "-byte buffers")};
   }
-  if (stage_result unread = archive.read(entry.start, span, span_length)) {
+  if (maybe_problem unread = archive.read(entry.start, span, span_length)) {
     return {damaged(std::move(unread->reason), unread->err)};
   }
   const inflate_result inflated = tools.inflate.inflate(data, entry.size, span, span_length);

@@ -23,7 +23,7 @@ namespace {
 constexpr std::uint64_t INDEX_OFFSET_FIELD = 8;
 
 // The header's index_offset. Bytes past the end of a short archive read as 0xFF, as from a stream.
-stage_result read_index_offset(const archive_file& archive, std::uint32_t& index_offset) {
+maybe_problem read_index_offset(const archive_file& archive, std::uint32_t& index_offset) {
   unsigned char field[4];
   const std::uint64_t after_field = archive.size() > INDEX_OFFSET_FIELD ? archive.size() - INDEX_OFFSET_FIELD : 0;
   const auto available = static_cast<std::size_t>(std::min<std::uint64_t>(after_field, sizeof field));
@@ -35,7 +35,7 @@ stage_result read_index_offset(const archive_file& archive, std::uint32_t& index
 
 }  // namespace
 
-stage_result load_index(const archive_file& archive, inflater& inflate, loaded_index& index) {
+maybe_problem load_index(const archive_file& archive, inflater& inflate, loaded_index& index) {
   if (auto failure = read_index_offset(archive, index.index_offset)) return failure;
   if (index.index_offset > archive.size()) {
     return archive.trouble(problem_kind::index, "index offset " + std::to_string(index.index_offset) +
@@ -57,7 +57,7 @@ stage_result load_index(const archive_file& archive, inflater& inflate, loaded_i
   return std::nullopt;
 }
 
-stage_result check_index(const archive_file& archive, const loaded_index& index) {
+maybe_problem check_index(const archive_file& archive, const loaded_index& index) {
   if (index.inflated.outcome == inflate_outcome::complete) return std::nullopt;
   return archive.trouble(problem_kind::index,
                          "index does not inflate: " + describe_inflate_failure(index.inflated, INDEX_BUFFER_SIZE));

@@ -13,11 +13,11 @@ using test_support::test_archive;
 class LoadIndex : public ::testing::Test {
  protected:
   // Writes `bytes` as the archive and runs load_index on it.
-  stage_result load_bytes(const std::string& bytes) {
+  maybe_problem load_bytes(const std::string& bytes) {
     test_support::write_file(dir_ / "a.dat", bytes);
     return load_written();
   }
-  stage_result load(const test_archive& archive) {
+  maybe_problem load(const test_archive& archive) {
     archive.write_to((dir_ / "a.dat").string());
     return load_written();
   }
@@ -25,7 +25,7 @@ class LoadIndex : public ::testing::Test {
     return std::string(reinterpret_cast<const char*>(index_.bytes.get()), INDEX_BUFFER_SIZE);
   }
 
-  stage_result load_written() {
+  maybe_problem load_written() {
     archive_ = archive_file();
     if (auto failure = archive_.open((dir_ / "a.dat").string())) return failure;
     return load_index(archive_, inflate_, index_);
@@ -92,7 +92,7 @@ TEST_F(LoadIndex, ArchivesWhoseIndexCannotBeReadStop) {
       {"compressed index longer than its buffer", too_long.bytes(), "exceeds the 524288-byte index buffer"},
   };
   for (const auto& c : cases) {
-    const stage_result result = load_bytes(c.bytes);
+    const maybe_problem result = load_bytes(c.bytes);
     ASSERT_NE(result, std::nullopt) << c.label;
     EXPECT_EQ(result->path, (dir_ / "a.dat").string());
     EXPECT_NE(result->reason.find(c.reason), std::string::npos) << c.label << ": " << result->reason;
@@ -114,7 +114,7 @@ TEST_F(LoadIndex, IndexThatDoesNotInflateCompletelyKeepsWhatCameBeforeTheDamage)
 
   for (const test_archive* archive : {&truncated, &damaged, &empty, &oversized}) {
     ASSERT_EQ(load(*archive), std::nullopt);
-    const stage_result checked = check_index(archive_, index_);
+    const maybe_problem checked = check_index(archive_, index_);
     ASSERT_NE(checked, std::nullopt);
     EXPECT_NE(checked->reason.find("index does not inflate"), std::string::npos) << checked->reason;
   }

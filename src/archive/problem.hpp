@@ -29,6 +29,6 @@ struct problem {
 };
 
 // Empty when the step did its work.
-using stage_result = std::optional<problem>;
+using maybe_problem = std::optional<problem>;
 
 }  // namespace darvex

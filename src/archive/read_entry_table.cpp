@@ -40,8 +40,8 @@ void read_record(byte_cursor& index, entry_table& entries, std::uint32_t slot) {
 
 }  // namespace
 
-stage_result read_entry_table(const archive_file& archive, const loaded_index& index, entry_table& entries,
-                              std::uint32_t& entry_count) {
+maybe_problem read_entry_table(const archive_file& archive, const loaded_index& index, entry_table& entries,
+                               std::uint32_t& entry_count) {
   byte_cursor bytes(index.bytes.get(), INDEX_BUFFER_SIZE);
   bytes.seek(ENTRY_COUNT_FIELD);
   const std::uint32_t count = read_be32(bytes);

@@ -14,7 +14,7 @@ using test_support::test_entry;
 struct parsed {
   std::unique_ptr<entry_table> entries{new entry_table};
   std::uint32_t entry_count = 0;
-  stage_result result;
+  maybe_problem result;
 };
 
 // Runs read_entry_table on an inflated index whose INDEX_BUFFER_SIZE bytes begin with

@@ -12,8 +12,8 @@ struct loaded_archive {
   entry_plan plan;
 };
 
-stage_result load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
-                       loaded_archive& loaded) {
+maybe_problem load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
+                        loaded_archive& loaded) {
   inflater inflate;
   if (auto failure = loaded.archive.open(archive_path)) return failure;
   if (auto failure = command.before_index(loaded.archive)) return failure;

@@ -26,9 +26,9 @@ struct entry_tally {
 class archive_command {
  public:
   // Runs once the archive is open, before its index is read: extraction makes its directory here.
-  virtual stage_result before_index(const archive_file&) { return std::nullopt; }
+  virtual maybe_problem before_index(const archive_file&) { return std::nullopt; }
   // Runs once the index is loaded, before it is checked: extraction writes table.bin here.
-  virtual stage_result index_loaded(const loaded_index&) { return std::nullopt; }
+  virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
   virtual entry_sink* sink() = 0;
 

@@ -15,7 +15,7 @@ class extract_command final : public archive_command {
         policy_(chosen.no_overwrite ? existing_files::keep : existing_files::replace),
         sink_(directory_, policy_) {}
 
-  stage_result before_index(const archive_file& archive) override {
+  maybe_problem before_index(const archive_file& archive) override {
     const std::optional<std::string> output_dir =
         chosen_.directory ? chosen_.directory : derive_output_dir(archive.path());
     if (!output_dir) return archive.trouble(problem_kind::output, no_output_dir_reason(archive.path()));
@@ -24,7 +24,7 @@ class extract_command final : public archive_command {
   }
 
   // Written before the index is checked, so that an index that does not inflate shows what it held.
-  stage_result index_loaded(const loaded_index& index) override { return directory_.write_table(index, policy_); }
+  maybe_problem index_loaded(const loaded_index& index) override { return directory_.write_table(index, policy_); }
 
   entry_sink* sink() override { return &sink_; }
 

@@ -84,11 +84,17 @@ class directory {
 
   enum class existing { replace, keep };
 
+  enum class creation {
+    made,               // the file was created
+    kept,               // something of that name exists and `existing::keep` left it
+    through_link,       // a directory part of the name is a link, so nothing was made
+    not_representable,  // the name has no file name on this system (Windows)
+    failed,             // a system call failed: `err` says why
+  };
+
   struct created {
-    int err = 0;                     // 0 when the file was created
-    bool kept = false;               // something of that name exists and `existing::keep` left it
-    bool through_link = false;       // a directory part of the name is a link, so nothing was made
-    bool not_representable = false;  // the name has no file name on this system (Windows)
+    creation result = creation::made;
+    int err = 0;  // the errno value, for every result but made and kept
   };
 
   // Creates the file `name` (the index's bytes, '/' separating directory parts; on Windows

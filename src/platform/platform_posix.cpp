@@ -98,7 +98,7 @@ directory::created directory::create_file(const char* name, existing policy, fil
   for (; !part.is_last(); ++part) {
     if ((*part).empty() || *part == ".") continue;
     if (int err = open_directory_at(parent, std::string(*part), parent_holder)) {
-      return {.err = err, .through_link = err == ELOOP};
+      return {err == ELOOP ? creation::through_link : creation::failed, err};
     }
     parent = parent_holder.get();
   }
@@ -110,12 +110,12 @@ directory::created directory::create_file(const char* name, existing policy, fil
       file = file_handle(fd);
       return {};
     }
-    if (errno != EEXIST) return {.err = errno};
-    if (policy == existing::keep) return {.kept = true};
+    if (errno != EEXIST) return {directory::creation::failed, errno};
+    if (policy == existing::keep) return {directory::creation::kept};
     // unlinkat removes a file, link, FIFO or device, never a directory (EISDIR).
-    if (unlinkat(parent, leaf.c_str(), 0) != 0 && errno != ENOENT) return {.err = errno};
+    if (unlinkat(parent, leaf.c_str(), 0) != 0 && errno != ENOENT) return {directory::creation::failed, errno};
   }
-  return {.err = EEXIST};
+  return {directory::creation::failed, EEXIST};
 }
 
 int write_all(const file_handle& file, const void* data, std::size_t length) {

@@ -232,9 +232,9 @@ directory::created check_directory_parts(const std::wstring& target, std::size_t
   for (std::size_t at = target.find(L'\\', start); at != std::wstring::npos; at = target.find(L'\\', at + 1)) {
     const std::wstring part = long_form(target.substr(0, at));
     const DWORD attributes = GetFileAttributesW(part.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return {.err = last_errno()};
-    if (is_reparse_point(attributes)) return {.err = ELOOP, .through_link = true};
-    if (!is_directory(attributes)) return {.err = ENOTDIR};
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {directory::creation::failed, last_errno()};
+    if (is_reparse_point(attributes)) return {directory::creation::through_link, ELOOP};
+    if (!is_directory(attributes)) return {directory::creation::failed, ENOTDIR};
   }
   return {};
 }
@@ -251,28 +251,29 @@ directory::created create_new(const std::wstring& target, directory::existing po
     }
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) {
-      return {.err = errno_from(error)};
+      return {directory::creation::failed, errno_from(error)};
     }
     // ERROR_ACCESS_DENIED is also what a read-only file or a directory of that name gives.
     const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return {.err = errno_from(error)};
-    if (policy == directory::existing::keep) return {.kept = true};
-    if (int err = remove_existing(target)) return {.err = err};
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {directory::creation::failed, errno_from(error)};
+    if (policy == directory::existing::keep) return {directory::creation::kept};
+    if (int err = remove_existing(target)) return {directory::creation::failed, err};
   }
-  return {.err = EEXIST};
+  return {directory::creation::failed, EEXIST};
 }
 
 }  // namespace
 
 directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
   const std::optional<std::wstring> wide = wide_from_ansi(name);
-  if (!wide) return {.err = EILSEQ, .not_representable = true};
+  if (!wide) return {creation::not_representable, EILSEQ};
   // Normalised as the system would, so that a long path means the same file as a short one.
   const std::wstring target = normalised(path_ + *wide);
-  if (target.empty()) return {.err = last_errno()};
+  if (target.empty()) return {directory::creation::failed, last_errno()};
   // The name checks keep every name inside; this holds even if they did not.
-  if (target.size() <= path_.size() || target.compare(0, path_.size(), path_) != 0) return {.err = EINVAL};
-  if (created trouble = check_directory_parts(target, path_.size()); trouble.err != 0) return trouble;
+  if (target.size() <= path_.size() || target.compare(0, path_.size(), path_) != 0)
+    return {directory::creation::failed, EINVAL};
+  if (created trouble = check_directory_parts(target, path_.size()); trouble.result != creation::made) return trouble;
   return create_new(long_form(target), policy, file);
 }
 
