@@ -1,7 +1,7 @@
 #pragma once
 
-// The three things the tool does with an archive. Each is a short sequence over the reader's
-// steps, reports its own problems and returns its status.
+// The three things the tool does with an archive. Each runs its own archive_command through
+// run_archive_command, which reports every problem and gives the status.
 
 #include <string>
 
