@@ -14,7 +14,7 @@ inline constexpr bool BUILT_FOR_WINDOWS = true;
 inline constexpr bool BUILT_FOR_WINDOWS = false;
 #endif
 
-// File names that differ only in the case of ASCII letters name one file (Windows).
+// File names that differ only in the case of their letters, beyond ASCII too, name one file (Windows).
 inline constexpr bool NAMES_IGNORE_CASE = BUILT_FOR_WINDOWS;
 
 // '\' separates path parts as '/' does (Windows); elsewhere it is a character of a name.
