@@ -48,6 +48,8 @@ class archive_file {
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
+  // Which file it is, so that nothing extracted replaces it.
+  const platform::file_identity& identity() const { return identity_; }
 
   // Reads exactly `length` bytes at `offset`; a short file is a problem (err 0). `action` is
   // how the problem's reason begins.
@@ -63,6 +65,7 @@ class archive_file {
   platform::file_handle file_;
   std::string path_;
   std::uint64_t size_ = 0;
+  platform::file_identity identity_;
 };
 
 // The inflated index: INDEX_BUFFER_SIZE bytes, the index and then zeros, as table.bin holds it.

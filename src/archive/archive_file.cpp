@@ -7,8 +7,14 @@ namespace darvex {
 maybe_problem archive_file::open(const std::string& path) {
   path_ = path;
   // Read-only: nothing writes through it, and read-only archives must extract.
-  if (int err = platform::open_for_reading(path, file_)) return trouble(problem_kind::archive, "cannot open", err);
+  platform::file_type type = platform::file_type::other;
+  if (int err = platform::open_for_reading(path, file_, type))
+    return trouble(problem_kind::archive, "cannot open", err);
+  if (type == platform::file_type::directory) return trouble(problem_kind::archive, "cannot open", EISDIR);
+  // A FIFO, socket or terminal would block or never end, and has no size to find the index by.
+  if (type == platform::file_type::other) return trouble(problem_kind::archive, "not a regular file");
   if (int err = platform::file_size(file_, size_)) return trouble(problem_kind::archive, "cannot read", err);
+  if (int err = platform::identity_of(file_, identity_)) return trouble(problem_kind::archive, "cannot read", err);
   return std::nullopt;
 }
 

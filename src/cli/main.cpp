@@ -1,7 +1,7 @@
 #include "cli/front_end.hpp"
-#include "platform/platform.hpp"
+#include "platform/process.hpp"
 
 int main(int argc, char** argv) {
-  platform::ignore_broken_pipe();
+  platform::prepare_process();
   return darvex::run_front_end(std::vector<std::string>(argv + 1, argv + argc));
 }

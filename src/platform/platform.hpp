@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -57,11 +58,28 @@ class file_handle {
   native_handle handle_ = invalid_handle();
 };
 
-// Opens `path` for reading. 0, or an errno value (EISDIR for a directory).
-int open_for_reading(const std::string& path, file_handle& file);
+// What a file is, as far as the tool cares: only regular files and block devices are read as
+// archives; a FIFO, socket or character device would block or never end.
+enum class file_type { regular, directory, block_device, other };
+
+// Which file a handle or name is: the same on two names means one file (a hard link, or the
+// same path). The device and the file's number on it (on Windows the volume's serial number and
+// the file ID).
+struct file_identity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const file_identity&) const = default;
+};
+
+// Opens `path` for reading without blocking, whatever it is (a FIFO with no writer included);
+// `type` says what it is. 0, or an errno value.
+int open_for_reading(const std::string& path, file_handle& file, file_type& type);
 
 // The file's size in bytes.
 int file_size(const file_handle& file, std::uint64_t& size);
+
+// Which file `file` is.
+int identity_of(const file_handle& file, file_identity& identity);
 
 // Reads `length` bytes at `offset` without moving any shared position, so that several threads
 // may read one file at once. Fewer bytes mean the file ended; `got` tells how many came.
@@ -74,41 +92,87 @@ int make_directory(const std::string& path);
 // Creates a directory and every missing parent. 0, or an errno value.
 int make_directories(const std::string& path);
 
-// A directory in which files are created by name. The directory itself may be reached through
-// a symbolic link; nothing inside it is.
+// What stands at a name in a folder, the name not followed.
+enum class standing_kind {
+  nothing,  // no such name
+  file,     // a regular file
+  folder,   // a real folder, not a link to one
+  other,    // a symbolic link, junction, FIFO, socket or device
+};
+
+struct standing {
+  standing_kind kind = standing_kind::nothing;
+  file_identity identity;  // of what stands there, the name not followed
+};
+
+class directory;
+
+// A file being written under a temporary name in its folder. Unless it is published, the
+// destructor removes it, so that a failed or cut write leaves nothing under any name. The
+// folder it was made in must outlive it.
+class temporary_file {
+ public:
+  temporary_file() = default;
+  ~temporary_file() { discard(); }
+  temporary_file(temporary_file&& other) noexcept;
+  temporary_file& operator=(temporary_file&& other) noexcept;
+
+  const file_handle& handle() const { return file_; }
+  bool is_open() const { return file_.is_open(); }
+  // Once every byte is written: 0, or the errno value of a write the system reports only now
+  // (POSIX: at close).
+  int complete();
+  // Removes the file now. Nothing happens to a file already published.
+  void discard();
+
+ private:
+  friend class directory;
+  file_handle file_;
+  const directory* folder_ = nullptr;  // where it was made
+  std::string name_;                   // its temporary name there (POSIX)
+};
+
+// A folder held open: files and folders are made inside it by name, relative to the handle, so
+// that neither the working directory nor a link swapped in on the way can send a write
+// elsewhere. The folder itself may be reached through a link when opened by path; nothing
+// opened inside it ever is. Names given to it are single parts of a name (no separator), as
+// text: bytes on POSIX, UTF-8 on Windows (see name_as_text).
 class directory {
  public:
   directory() = default;
-  // Opens `path`, which must be an existing directory. 0, or an errno value.
+
+  // Opens `path` (command-line text), which must be an existing directory. 0, or an errno value.
   int open(const std::string& path);
+  bool is_open() const { return handle_.is_open(); }
 
-  enum class existing { replace, keep };
+  // Opens the folder `part` inside this one, never through a link: ELOOP when a symbolic link,
+  // junction or other reparse point stands there, ENOTDIR when anything else but a folder does.
+  // With `create`, a missing folder is made first (mode 0777 less the umask), and `made` says
+  // whether this call made it. On Windows the folder cannot be renamed away while it is held.
+  int open_folder(std::string_view part, bool create, directory& folder, bool* made = nullptr) const;
 
-  enum class creation {
-    made,               // the file was created
-    kept,               // something of that name exists and `existing::keep` left it
-    through_link,       // a directory part of the name is a link, so nothing was made
-    not_representable,  // the name has no file name on this system (Windows)
-    failed,             // a system call failed: `err` says why
-  };
+  // What stands at `part`, not followed. 0, or an errno value.
+  int look(std::string_view part, standing& found) const;
 
-  struct created {
-    creation result = creation::made;
-    int err = 0;  // the errno value, for every result but made and kept
-  };
+  // Which folder this is.
+  int identity(file_identity& identity) const;
 
-  // Creates the file `name` (the index's bytes, '/' separating directory parts; on Windows
-  // also '\') for writing, never following a link or opening what is there: a file, link, FIFO
-  // or device of that name is removed first and a new file made, unless `existing::keep`.
-  // Directory parts must exist already and must not be links.
-  created create_file(const char* name, existing policy, file_handle& file) const;
+  // Makes a new, empty file in this folder under a temporary name that no entry name can
+  // produce and that later runs recognise, exclusively and never through a link.
+  int create_temporary(temporary_file& file) const;
+
+  // Gives the completed temporary file the name `part`, in one step: whatever stands there (a
+  // file, a link, a hard link, a FIFO, a device) is replaced, never written through or followed;
+  // a folder there fails with EISDIR and the temporary file is removed.
+  int publish(temporary_file& file, std::string_view part) const;
+
+  // Removes what killed runs left here under temporary names; a run that is still writing
+  // keeps its own.
+  void remove_leftovers() const;
 
  private:
-#ifdef _WIN32
-  std::wstring path_;  // the directory's full path, in the form that lifts the length limit
-#else
+  friend class temporary_file;
   file_handle handle_;
-#endif
 };
 
 // Writes all `length` bytes at the file's current position. 0, or an errno value.
@@ -150,9 +214,6 @@ text_stream text_stream_for(std::FILE* file);
 // bytes may also fail later, at a flush. On Windows a console is written in UTF-16, and a file
 // or pipe gets the ANSI code page's bytes, as an ANSI program would write them.
 int write_text(const text_stream& stream, std::initializer_list<text_part> parts);
-
-// Keeps a closed pipe on standard output from ending the process: writes to it fail instead.
-void ignore_broken_pipe();
 
 // The system's text for an errno value.
 std::string error_text(int err);

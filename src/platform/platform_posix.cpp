@@ -1,34 +1,61 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
-#include "platform/name_parts.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
 namespace {
 
-bool is_link_at(int parent, const std::string& part) {
-  struct stat status {};
-  return fstatat(parent, part.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+// Temporary files are named ".DarvEx-partial\<process>-<serial>". Every stored name is split at
+// '\' as at '/', so no entry can produce such a name, and a later run can tell a killed run's
+// leftovers from files of the user's.
+constexpr std::string_view TEMPORARY_PREFIX = ".DarvEx-partial\\";
+
+std::atomic<unsigned long> temporary_serial{0};
+
+std::string temporary_name() {
+  return std::string(TEMPORARY_PREFIX) + std::to_string(getpid()) + "-" + std::to_string(++temporary_serial);
 }
 
-// Opens the directory `part` inside `parent` without following a link: ELOOP when it is one.
-int open_directory_at(int parent, const std::string& part, file_handle& out) {
-  const int fd = openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    return (err == ENOTDIR || err == ELOOP) && is_link_at(parent, part) ? ELOOP : err;
-  }
-  out = file_handle(fd);
-  return 0;
+// The process that made the temporary file `name`, or 0 when the name is not one of ours.
+pid_t temporary_owner(std::string_view name) {
+  if (name.substr(0, TEMPORARY_PREFIX.size()) != TEMPORARY_PREFIX) return 0;
+  name.remove_prefix(TEMPORARY_PREFIX.size());
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return 0;
+  const bool digits = name.find_first_not_of("0123456789-") == std::string_view::npos &&
+                      name.find('-', dash + 1) == std::string_view::npos;
+  return digits ? static_cast<pid_t>(std::strtol(std::string(name.substr(0, dash)).c_str(), nullptr, 10)) : 0;
+}
+
+bool process_is_gone(pid_t process) { return kill(process, 0) != 0 && errno == ESRCH; }
+
+bool is_link_at(int parent, const char* part) {
+  struct stat status {};
+  return fstatat(parent, part, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+}
+
+file_identity identity_from(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+file_type type_from(mode_t mode) {
+  if (S_ISREG(mode)) return file_type::regular;
+  if (S_ISDIR(mode)) return file_type::directory;
+  if (S_ISBLK(mode)) return file_type::block_device;
+  return file_type::other;
 }
 
 }  // namespace
@@ -41,20 +68,35 @@ int file_handle::close() {
 
 native_handle file_handle::invalid_handle() { return -1; }
 
-int open_for_reading(const std::string& path, file_handle& file) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int open_for_reading(const std::string& path, file_handle& file, file_type& type) {
+  // Non-blocking, so that a FIFO without a writer opens at once and can be refused.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
   file = file_handle(fd);
   struct stat status {};
   if (fstat(fd, &status) != 0) return errno;
-  if (S_ISDIR(status.st_mode)) return EISDIR;
+  type = type_from(status.st_mode);
   return 0;
 }
 
 int file_size(const file_handle& file, std::uint64_t& size) {
   struct stat status {};
   if (fstat(file.get(), &status) != 0) return errno;
-  size = static_cast<std::uint64_t>(status.st_size);
+  if (!S_ISBLK(status.st_mode)) {
+    size = static_cast<std::uint64_t>(status.st_size);
+    return 0;
+  }
+  // A block device's size is where its end lies; reads are positional, so moving there is harmless.
+  const off_t end = lseek(file.get(), 0, SEEK_END);
+  if (end < 0) return errno;
+  size = static_cast<std::uint64_t>(end);
+  return 0;
+}
+
+int identity_of(const file_handle& file, file_identity& identity) {
+  struct stat status {};
+  if (fstat(file.get(), &status) != 0) return errno;
+  identity = identity_from(status);
   return 0;
 }
 
@@ -83,6 +125,29 @@ int make_directories(const std::string& path) {
   return make_directory(path);
 }
 
+temporary_file::temporary_file(temporary_file&& other) noexcept
+    : file_(std::move(other.file_)), folder_(other.folder_), name_(std::move(other.name_)) {
+  other.folder_ = nullptr;
+}
+
+temporary_file& temporary_file::operator=(temporary_file&& other) noexcept {
+  if (this != &other) {
+    discard();
+    file_ = std::move(other.file_);
+    folder_ = other.folder_;
+    name_ = std::move(other.name_);
+    other.folder_ = nullptr;
+  }
+  return *this;
+}
+
+void temporary_file::discard() {
+  if (folder_ == nullptr) return;
+  file_.close();
+  unlinkat(folder_->handle_.get(), name_.c_str(), 0);
+  folder_ = nullptr;
+}
+
 int directory::open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -90,32 +155,85 @@ int directory::open(const std::string& path) {
   return 0;
 }
 
-directory::created directory::create_file(const char* name, existing policy, file_handle& file) const {
-  file_handle parent_holder;
-  int parent = handle_.get();
-  // Directory parts, split at '/' and opened one by one; empty and "." parts are skipped.
-  auto part = name_parts(name).begin();
-  for (; !part.is_last(); ++part) {
-    if ((*part).empty() || *part == ".") continue;
-    if (int err = open_directory_at(parent, std::string(*part), parent_holder)) {
-      return {err == ELOOP ? creation::through_link : creation::failed, err};
+int directory::open_folder(std::string_view part, bool create, directory& folder, bool* made) const {
+  const std::string name(part);
+  if (made != nullptr) *made = false;
+  if (create) {
+    if (mkdirat(handle_.get(), name.c_str(), 0777) == 0) {
+      if (made != nullptr) *made = true;
+    } else if (errno != EEXIST) {
+      return errno;
     }
-    parent = parent_holder.get();
   }
-  const std::string leaf(*part);
-  // A few rounds: another process may make the name again between the removal and the create.
+  const int fd = openat(handle_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    return (err == ENOTDIR || err == ELOOP) && is_link_at(handle_.get(), name.c_str()) ? ELOOP : err;
+  }
+  folder.handle_ = file_handle(fd);
+  return 0;
+}
+
+int directory::look(std::string_view part, standing& found) const {
+  struct stat status {};
+  if (fstatat(handle_.get(), std::string(part).c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return errno;
+    found = {};
+    return 0;
+  }
+  const file_type type = type_from(status.st_mode);
+  found.kind = type == file_type::regular     ? standing_kind::file
+               : type == file_type::directory ? standing_kind::folder
+                                              : standing_kind::other;
+  found.identity = identity_from(status);
+  return 0;
+}
+
+int directory::identity(file_identity& identity) const { return identity_of(handle_, identity); }
+
+int directory::create_temporary(temporary_file& file) const {
+  // A few rounds: a name left by a process whose number this one now has is taken already.
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const int fd = openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      file = file_handle(fd);
-      return {};
-    }
-    if (errno != EEXIST) return {directory::creation::failed, errno};
-    if (policy == existing::keep) return {directory::creation::kept};
-    // unlinkat removes a file, link, FIFO or device, never a directory (EISDIR).
-    if (unlinkat(parent, leaf.c_str(), 0) != 0 && errno != ENOENT) return {directory::creation::failed, errno};
+    std::string name = temporary_name();
+    const int fd = openat(handle_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return errno;
+    file = temporary_file();
+    file.file_ = file_handle(fd);
+    file.folder_ = this;
+    file.name_ = std::move(name);
+    return 0;
   }
-  return {directory::creation::failed, EEXIST};
+  return EEXIST;
+}
+
+int temporary_file::complete() { return file_.close(); }
+
+int directory::publish(temporary_file& file, std::string_view part) const {
+  // rename replaces a file, link, FIFO or device at the name itself, never what a link leads
+  // to; onto a folder it fails.
+  if (renameat(handle_.get(), file.name_.c_str(), handle_.get(), std::string(part).c_str()) != 0) {
+    const int err = errno == ENOTEMPTY || errno == EEXIST ? EISDIR : errno;
+    file.discard();
+    return err;
+  }
+  file.folder_ = nullptr;
+  return 0;
+}
+
+void directory::remove_leftovers() const {
+  const int fd = openat(handle_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* listing = fdopendir(fd);
+  if (listing == nullptr) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* item = readdir(listing)) {
+    const pid_t owner = temporary_owner(item->d_name);
+    if (owner != 0 && owner != getpid() && process_is_gone(owner)) unlinkat(handle_.get(), item->d_name, 0);
+  }
+  closedir(listing);
 }
 
 int write_all(const file_handle& file, const void* data, std::size_t length) {
@@ -143,8 +261,6 @@ int write_text(const text_stream& stream, std::initializer_list<text_part> parts
   if (std::fwrite(text.data(), 1, text.size(), stream.file) == text.size()) return 0;
   return errno != 0 ? errno : EIO;
 }
-
-void ignore_broken_pipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 std::string error_text(int err) { return std::strerror(err); }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+// What the process sets up before it works, and the interrupts it hears while it does.
+
+namespace platform {
+
+// Prepares the process: any of the standard descriptors 0, 1 and 2 that is closed is opened on
+// the null device, so that no file the tool opens takes its number and receives its messages;
+// a closed pipe or a file-size limit makes a write fail instead of ending the process; and
+// interrupts (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl-C, Ctrl-Break and closing the console)
+// are only recorded, for the run to notice between entries.
+void prepare_process();
+
+// The signal that asked the run to stop (SIGINT is 2; Windows' console events count as 2), or 0.
+int interrupting_signal();
+
+}  // namespace platform
