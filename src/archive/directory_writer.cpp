@@ -1,50 +1,122 @@
 #include "archive/directory_writer.hpp"
 
+#include <cerrno>
+
+#include "archive/folder_walker.hpp"
+
 namespace darvex {
 namespace {
 
-using creation = platform::directory::creation;
+using platform::standing_kind;
 
 problem unwritten(std::string reason, int err = 0) {
   return {problem_kind::unwritten_entry, {}, std::move(reason), err};
 }
 
-}  // namespace
+bool is_shortage(int err) { return err == ENOMEM || err == EMFILE || err == ENFILE; }
 
-maybe_problem directory_writer::open(const std::string& path, bool with_parents) {
-  const int made = with_parents ? platform::make_directories(path) : platform::make_directory(path);
-  if (made != 0) return problem{problem_kind::output, path, "cannot create directory", made};
-  if (int err = directory_.open(path)) return problem{problem_kind::output, path, "cannot enter directory", err};
-  return std::nullopt;
+// An entry's failure to reach or make its folder or file: a shortage of memory or descriptors
+// is worth another try alone.
+entry_outcome failed(std::string reason, int err) {
+  return {unwritten(std::move(reason), err), false, is_shortage(err)};
 }
 
-entry_outcome directory_writer::write_file(const std::string& name, const unsigned char* data, std::size_t length,
-                                           existing_files policy) const {
-  platform::file_handle file;
-  const platform::directory::created created = directory_.create_file(name.c_str(), policy, file);
-  switch (created.result) {
-    case creation::made:
-      break;
-    case creation::kept:
-      return {std::nullopt, true};
-    case creation::through_link:
-      return {unwritten("cannot extract through a symbolic link")};
-    case creation::not_representable:
-      return {unwritten("the name has no form the system can create")};
-    case creation::failed:
-      return {unwritten("cannot create", created.err)};
-  }
-  if (int err = platform::write_all(file, data, length)) return {unwritten("cannot write", err)};
-  if (int err = file.close()) return {unwritten("cannot write", err)};
+entry_outcome walk_failure(int err) {
+  if (err == ELOOP) return {unwritten("cannot extract through a symbolic link")};
+  return failed("cannot create", err);
+}
+
+// Writes `length` bytes as the file `name` in `folder`: under a temporary name, renamed onto
+// `name` when whole.
+entry_outcome write_whole(const platform::directory& folder, const std::string& name, const unsigned char* data,
+                          std::size_t length) {
+  platform::temporary_file file;
+  if (int err = folder.create_temporary(file)) return failed("cannot create", err);
+  if (int err = platform::write_all(file.handle(), data, length)) return failed("cannot write", err);
+  if (int err = file.complete()) return failed("cannot write", err);
+  if (int err = folder.publish(file, name)) return failed("cannot create", err);
   return {};
 }
 
-maybe_problem directory_writer::write_table(const loaded_index& index, existing_files policy) const {
-  entry_outcome written = write_file(TABLE_NAME, index.bytes.get(), INDEX_BUFFER_SIZE, policy);
-  if (!written.failure) return std::nullopt;
-  written.failure->kind = problem_kind::output;
-  written.failure->path = TABLE_NAME;
-  return written.failure;
+// One worker's writer: its entries' folders are held open from one entry to the next.
+class folder_writer final : public entry_writer {
+ public:
+  folder_writer(const directory_writer& directory, existing_files policy)
+      : directory_(directory), policy_(policy), walker_(directory.root()) {}
+
+  std::optional<entry_outcome> before_reading(const planned_entry& entry, bool earlier_kept) override {
+    const bool keep = policy_ == existing_files::keep;
+    if (entry.path.parts.empty() || (!keep && !directory_.archive_identity())) return std::nullopt;
+    if (keep && entry.same_file_as) return kept_if(earlier_kept);
+    using dump = directory_writer::table_dump;
+    if (keep && entry.names_table && directory_.table() != dump::not_written)
+      return kept_if(directory_.table() == dump::kept);
+    platform::standing found;
+    int err = 0;
+    const platform::directory* folder = walker_.folder(entry.path, entry.path.parts.size() - 1, false, err);
+    if (folder == nullptr || folder->look(entry.path.parts.back(), found) != 0) return std::nullopt;
+    if (keep && found.kind != standing_kind::nothing) return kept_if(true);
+    if (found.kind == standing_kind::file && found.identity == directory_.archive_identity()) {
+      return entry_outcome{problem{problem_kind::refused_entry, {}, "would replace the archive being read"}};
+    }
+    return std::nullopt;
+  }
+
+  entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
+    const entry_path& path = entry.path;
+    if (path.parts.empty()) return {};  // a folder entry for the output directory itself
+    const std::size_t folders = path.folder ? path.parts.size() : path.parts.size() - 1;
+    int err = 0;
+    const platform::directory* folder = walker_.folder(path, folders, true, err);
+    if (folder == nullptr) return walk_failure(err);
+    if (path.folder) return {};
+    return write_whole(*folder, path.parts.back(), data, length);
+  }
+
+ private:
+  static std::optional<entry_outcome> kept_if(bool kept) {
+    if (!kept) return std::nullopt;
+    entry_outcome outcome;
+    outcome.kept_existing = true;
+    return outcome;
+  }
+
+  const directory_writer& directory_;
+  existing_files policy_;
+  folder_walker walker_;
+};
+
+}  // namespace
+
+maybe_problem directory_writer::open(const std::string& path, bool with_parents, const archive_file& archive) {
+  const int made = with_parents ? platform::make_directories(path) : platform::make_directory(path);
+  if (made != 0) return problem{problem_kind::output, path, "cannot create directory", made};
+  if (int err = root_.open(path)) return problem{problem_kind::output, path, "cannot enter directory", err};
+  platform::file_identity folder;
+  if (root_.identity(folder) == 0 && folder.device == archive.identity().device) archive_identity_ = archive.identity();
+  root_.remove_leftovers();
+  return std::nullopt;
 }
+
+maybe_problem directory_writer::write_table(const loaded_index& index, existing_files policy) {
+  const auto trouble = [](std::string reason, int err = 0) {
+    return problem{problem_kind::output, TABLE_NAME, std::move(reason), err};
+  };
+  platform::standing found;
+  if (int err = root_.look(TABLE_NAME, found)) return trouble("cannot create", err);
+  if (policy == existing_files::keep && found.kind != standing_kind::nothing) {
+    table_ = table_dump::kept;
+    return std::nullopt;
+  }
+  if (found.kind == standing_kind::file && found.identity == archive_identity_) {
+    return trouble("would replace the archive being read");
+  }
+  const entry_outcome written = write_whole(root_, TABLE_NAME, index.bytes.get(), INDEX_BUFFER_SIZE);
+  if (written.failure) return trouble(written.failure->reason, written.failure->err);
+  table_ = table_dump::written;
+  return std::nullopt;
+}
+
+std::unique_ptr<entry_writer> directory_sink::writer() { return std::make_unique<folder_writer>(directory_, policy_); }
 
 }  // namespace darvex

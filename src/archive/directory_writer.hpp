@@ -1,8 +1,13 @@
 #pragma once
 
-// The output directory, held open: every file of an extraction is created inside it by name,
-// never by a path that the process's working directory or a link could turn elsewhere.
+// The output directory, held open: every file of an extraction is made inside it by name,
+// never by a path that the process's working directory or a link could turn elsewhere. Each
+// file is written under a temporary name in its folder and renamed onto its own name when
+// whole, so that a run that fails, is interrupted or is killed leaves no part of a file under
+// an entry's name. Folders for names with directory parts are made as needed, each entered by
+// its handle and never through a link.
 
+#include <optional>
 #include <string>
 
 #include "archive/archive.hpp"
@@ -11,33 +16,45 @@
 
 namespace darvex {
 
-using existing_files = platform::directory::existing;
+enum class existing_files {
+  replace,  // an entry replaces what stands at its name
+  keep,     // what stood at an entry's name before the run is left alone
+};
 
 class directory_writer {
  public:
   // Creates the directory at `path` (command-line text), with its missing parents when
-  // `with_parents`; an existing directory is reused. Then opens it.
-  [[nodiscard]] maybe_problem open(const std::string& path, bool with_parents);
+  // `with_parents`; an existing directory is reused, and what killed runs left there removed.
+  // Then opens it. No entry may replace the file `archive` is.
+  [[nodiscard]] maybe_problem open(const std::string& path, bool with_parents, const archive_file& archive);
 
-  // Writes `length` bytes as the file `name`, a stored entry name. An existing file of that
-  // name is replaced, or with existing_files::keep left alone (the outcome says so).
-  entry_outcome write_file(const std::string& name, const unsigned char* data, std::size_t length,
-                           existing_files policy) const;
+  // Writes table.bin: the INDEX_BUFFER_SIZE bytes of the inflated index. With existing_files::keep
+  // a table.bin already there is left alone.
+  [[nodiscard]] maybe_problem write_table(const loaded_index& index, existing_files policy);
 
-  // Writes table.bin: the INDEX_BUFFER_SIZE bytes of the inflated index.
-  [[nodiscard]] maybe_problem write_table(const loaded_index& index, existing_files policy) const;
+  const platform::directory& root() const { return root_; }
+  // Which file the archive being read is, when it lies on the output directory's device (only
+  // then can an entry's name be it).
+  const std::optional<platform::file_identity>& archive_identity() const { return archive_identity_; }
+  // What became of the index dump: an entry of the same name is kept only where the dump was,
+  // since with existing_files::keep only what stood there before the run is kept.
+  enum class table_dump { not_written, written, kept };
+  table_dump table() const { return table_; }
 
  private:
-  platform::directory directory_;
+  platform::directory root_;
+  std::optional<platform::file_identity> archive_identity_;
+  table_dump table_ = table_dump::not_written;
 };
 
-// Extraction's sink: each entry becomes a file in the output directory.
+// Extraction's sink: each entry becomes a file (or, for a name that ends in a separator, a
+// folder) in the output directory.
 class directory_sink final : public entry_sink {
  public:
   directory_sink(const directory_writer& directory, existing_files policy) : directory_(directory), policy_(policy) {}
-  entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
-    return directory_.write_file(entry.name, data, length, policy_);
-  }
+
+  std::unique_ptr<entry_writer> writer() override;
+  bool decides_in_turn() const override { return policy_ == existing_files::keep; }
 
  private:
   const directory_writer& directory_;

@@ -61,6 +61,11 @@ bool is_windows_device(std::string_view component) {
   return is_windows_port(base);
 }
 
+// A part as this system keeps it: Windows drops trailing dots and spaces ("a.txt." is "a.txt").
+std::string_view rules_trimmed(std::string_view part) {
+  return HOST_NAME_RULES == name_rules::windows && part != "." && part != ".." ? windows_trimmed(part) : part;
+}
+
 const char* component_reason(std::string_view component, name_rules rules) {
   if (component == "..") return "a \"..\" component leaves the output directory";
   if (rules != name_rules::windows) return nullptr;
@@ -83,6 +88,30 @@ std::string same_file_key(std::string_view name) {
     for (const char c : part) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
   return key;
+}
+
+entry_path path_of_entry(std::string_view text, unsigned strip) {
+  entry_path path;
+  for (const std::string_view stored_part : stored_name_parts(text)) {
+    const std::string_view part = rules_trimmed(stored_part);
+    if (part.empty() || part == ".") continue;
+    if (strip > 0) {
+      --strip;
+      continue;
+    }
+    path.parts.emplace_back(part);
+  }
+  path.folder = !text.empty() && platform::is_separator(text.back(), platform::ANY_PATH_SEPARATOR);
+  return path;
+}
+
+std::string joined(const entry_path& path) {
+  std::string text;
+  for (const std::string& part : path.parts) {
+    if (!text.empty()) text += '/';
+    text += part;
+  }
+  return text;
 }
 
 const char* unsafe_name_reason(const char* name, name_rules rules) {

@@ -53,6 +53,16 @@ std::vector<std::uint32_t> span_ends(const entry_table& table, std::uint32_t ent
   return ends;
 }
 
+// Whether `pattern` takes `name`: as a glob over the whole name, or, for a pattern without
+// wildcards, as the folder that holds it ("data/tex" and "data\\tex\\" take "data/tex/a.dds").
+bool matches(const std::string& pattern, const std::string& name) {
+  if (glob_matches(pattern, name)) return true;
+  if (pattern.find_first_of("*?[") != std::string::npos) return false;
+  const std::size_t end = pattern.find_last_not_of(platform::ANY_PATH_SEPARATOR);
+  if (end == std::string::npos) return false;
+  return glob_matches(pattern.substr(0, end + 1) + "/*", name);
+}
+
 // Patterns with their letters in the case that names are compared in, and which of them matched.
 class pattern_set {
  public:
@@ -66,14 +76,14 @@ class pattern_set {
   bool match_all(const std::string& folded_name) {
     bool any = false;
     for (std::size_t i = 0; i < folded_.size(); ++i) {
-      if (glob_matches(folded_[i], folded_name)) matched_[i] = any = true;
+      if (matches(folded_[i], folded_name)) matched_[i] = any = true;
     }
     return any;
   }
 
   bool match_any(const std::string& folded_name) const {
     return std::any_of(folded_.begin(), folded_.end(),
-                       [&](const std::string& pattern) { return glob_matches(pattern, folded_name); });
+                       [&](const std::string& pattern) { return matches(pattern, folded_name); });
   }
 
   std::vector<std::string> unmatched() const {
@@ -90,9 +100,23 @@ class pattern_set {
   std::vector<bool> matched_;
 };
 
+// Why a folder entry is refused: it has no data to hold.
+std::optional<problem> folder_refusal(const planned_entry& entry) {
+  if (!entry.path.folder || entry.size == 0) return std::nullopt;
+  return refused("names a folder but records " + bytes(entry.size) + " of data");
+}
+
+// Whether the path is the index dump's by this system's rules: on Windows in any case, beyond
+// ASCII too (dots and spaces at the end are trimmed already); elsewhere byte for byte.
+bool names_table(const entry_path& path) {
+  if (path.folder || path.parts.size() != 1) return false;
+  if (!platform::NAMES_IGNORE_CASE) return path.parts[0] == TABLE_NAME;
+  return platform::case_folded(path.parts[0]) == platform::case_folded(TABLE_NAME);
+}
+
 // Entry `slot` of the table with its span and verdict.
 planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t end, std::uint32_t index_offset,
-                     std::uint64_t read_up_to) {
+                     std::uint64_t read_up_to, unsigned strip) {
   planned_entry entry;
   entry.position = slot + 1;
   entry.name = table.names[slot];
@@ -101,10 +125,43 @@ planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t
   entry.size = table.sizes[slot];
   const std::optional<std::string> text = platform::name_as_text(entry.name.c_str());
   entry.folded_name = platform::case_folded(text.value_or(entry.name));
+  entry.path = path_of_entry(text.value_or(entry.name), strip);
+  entry.names_table = names_table(entry.path);
   entry.refusal = name_refusal(text);
   if (!entry.refusal) entry.refusal = span_refusal(entry, index_offset, read_up_to);
+  if (!entry.refusal) entry.refusal = folder_refusal(entry);
   return entry;
 }
+
+// The entries each new entry must wait for: the latest to write each path, and the latest to
+// write under each folder. Keys are same_file_key's, so that names which may be one file on
+// some system are ordered alike everywhere.
+class path_writers {
+ public:
+  // Records entry `at` of the plan, whose path has `key`, and sets what it waits for.
+  void add(planned_entry& entry, std::size_t at) {
+    const std::string key = same_file_key(joined(entry.path));
+    std::optional<std::size_t> nearest = latest(under_, key);
+    for (std::size_t end = key.find('/'); end != std::string::npos; end = key.find('/', end + 1)) {
+      const std::string folder = key.substr(0, end);
+      nearest = std::max(nearest, latest(at_, folder));
+      under_[folder] = at;
+    }
+    entry.same_file_as = latest(at_, key);
+    entry.waits_for = std::max(nearest, entry.same_file_as);
+    at_[key] = at;
+  }
+
+ private:
+  static std::optional<std::size_t> latest(const std::unordered_map<std::string, std::size_t>& map,
+                                           const std::string& key) {
+    const auto found = map.find(key);
+    return found == map.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+  }
+
+  std::unordered_map<std::string, std::size_t> at_;     // path -> the latest entry writing it
+  std::unordered_map<std::string, std::size_t> under_;  // folder -> the latest entry writing under it
+};
 
 }  // namespace
 
@@ -113,22 +170,18 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   entry_plan plan;
   pattern_set includes(selection.includes);
   const pattern_set excludes(selection.excludes);
-  std::unordered_map<std::string, std::size_t> last_writer;  // output file -> the plan's latest entry writing it
-  const std::string table_file = same_file_key(TABLE_NAME);
+  path_writers writers;
   const std::vector<std::uint32_t> ends = span_ends(table, entry_count, index_offset);
   std::uint64_t read_up_to = 0;
   for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
-    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to);
+    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection.strip_components);
     if (!entry.refused()) read_up_to = entry.end;
     // Every include is tried, so that one is unmatched only when it matches no entry at all.
     const bool included = includes.match_all(entry.folded_name) || includes.empty();
     if (!included || excludes.match_any(entry.folded_name)) continue;
-    if (!entry.refused()) {
-      const std::string key = same_file_key(entry.folded_name);
-      if (const auto found = last_writer.find(key); found != last_writer.end()) entry.waits_for = found->second;
-      last_writer[key] = plan.entries.size();
-      entry.names_table = key == table_file;
-    }
+    // A name whose parts were all stripped away names nothing: it is not part of the run.
+    if (entry.path.parts.empty() && selection.strip_components > 0) continue;
+    if (!entry.refused()) writers.add(entry, plan.entries.size());
     plan.entries.push_back(std::move(entry));
   }
   plan.unmatched = includes.unmatched();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive.hpp"
+#include "archive/entry_name.hpp"
 
 namespace darvex {
 
@@ -19,10 +20,14 @@ struct planned_entry {
   std::uint64_t start = 0;         // archive offset of the span
   std::uint64_t end = 0;           // one past the span, at most index_offset; before start when out of order
   std::uint32_t size = 0;          // the inflated size the index records
+  entry_path path;                 // where extraction puts it
   std::optional<problem> refusal;  // why the entry must not be read or written
-  // The nearest earlier entry of the plan that writes the same file: it must be written first.
+  // The nearest earlier entry of the plan whose path is this one's, or lies under it, or holds
+  // it: it must be written first, so that index order decides which wins and which fails.
   std::optional<std::size_t> waits_for;
-  bool names_table = false;  // writes the file that holds the index dump
+  // The nearest earlier entry of the plan that writes the same file.
+  std::optional<std::size_t> same_file_as;
+  bool names_table = false;  // writes the file that holds the index dump, by this system's rules
   // The name as text, in the case names are compared in: what -i and -x match and what decides
   // which names are one file. The stored bytes where they are not text in the system's code page.
   std::string folded_name;
@@ -33,10 +38,13 @@ struct planned_entry {
 };
 
 // Which entries a run takes: those whose names match one of `includes` (every entry when there
-// is none) and none of `excludes`.
+// is none) and none of `excludes`, and that keep a part once their first `strip_components`
+// parts are dropped. A pattern without wildcards also takes everything under the folder it
+// names ("data/tex" takes "data\\tex\\rock.dds").
 struct entry_selection {
   std::vector<std::string> includes;
   std::vector<std::string> excludes;
+  unsigned strip_components = 0;
 };
 
 struct entry_plan {

@@ -5,6 +5,7 @@
 // what became of each entry told to a listener in index order.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 
 #include "archive/archive.hpp"
@@ -15,14 +16,33 @@ namespace darvex {
 struct entry_outcome {
   std::optional<problem> failure;  // refused, damaged or not written
   bool kept_existing = false;      // the sink left alone a file that has the entry's name
+  // It failed for want of memory or descriptors, which other workers may hold: worth one more
+  // try while no other entry is in flight.
+  bool starved = false;
+};
+
+// What one worker hands its entries to. Every worker has its own, so that what a writer keeps
+// from one entry to the next (folders held open) is nobody else's.
+class entry_writer {
+ public:
+  virtual ~entry_writer() = default;
+
+  // Before anything is read for `entry`: an outcome that makes reading it needless (a file the
+  // run must keep, a name that must not be written), or nothing to go on. `earlier_kept` says,
+  // for an entry with an earlier one of the same file, whether that one kept what was there.
+  virtual std::optional<entry_outcome> before_reading(const planned_entry& entry, bool earlier_kept) = 0;
+  // Takes an entry's inflated bytes. Of the entries that write one path, or paths inside one
+  // another, each is handed over only after the one before it is done.
+  virtual entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) = 0;
 };
 
 // Where inflated entries go.
 class entry_sink {
  public:
-  // Takes an entry's inflated bytes. Called from any worker thread, once per entry; of the
-  // entries that write one file, each is handed over only after the one before it is done.
-  virtual entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) = 0;
+  // A writer for one worker, made on that worker's thread.
+  virtual std::unique_ptr<entry_writer> writer() = 0;
+  // Whether before_reading looks at what earlier entries left, and so must wait for its turn.
+  virtual bool decides_in_turn() const = 0;
 
  protected:
   ~entry_sink() = default;
@@ -40,13 +60,20 @@ class entry_listener {
   ~entry_listener() = default;
 };
 
+// Asked before each entry is taken: true once the run is to stop (an interrupt). Entries in
+// flight are finished; the rest are neither read nor told.
+using stop_check = bool (*)();
+
+inline bool never_stop() { return false; }
+
 // Extracts every entry of `plan`: one read of its span, one inflate into a buffer of
 // its recorded size, then the sink. With `jobs` 1 it all runs in the calling thread; otherwise
-// that many workers take entries in index order, each with buffers and an inflater of its own.
-// Whatever the jobs, the sink receives the same bytes and the listener hears the same outcomes
-// in the same order.
+// that many workers take entries in index order, each with buffers, an inflater and a writer of
+// its own. An entry that fails for want of memory or descriptors is tried once more while no
+// other is in flight, so that it fails only if it fails alone. Whatever the jobs, the sink
+// receives the same bytes and the listener hears the same outcomes in the same order.
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
-                     unsigned jobs);
+                     unsigned jobs, stop_check stopped = never_stop);
 
 // Tells the listener of every entry of `plan` without reading any: a refused entry's outcome is
 // its refusal, every other entry's is empty. What a listing runs.

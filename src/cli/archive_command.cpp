@@ -2,8 +2,12 @@
 
 #include <memory>
 
+#include "platform/process.hpp"
+
 namespace darvex {
 namespace {
+
+bool interrupted() { return platform::interrupting_signal() != 0; }
 
 // What a command reads of an archive before its entries.
 struct loaded_archive {
@@ -23,7 +27,8 @@ maybe_problem load_plan(archive_command& command, const options& chosen, const s
   const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
   std::uint32_t entry_count = 0;
   if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) return failure;
-  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, {chosen.includes, chosen.excludes});
+  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset,
+                             {chosen.includes, chosen.excludes, chosen.strip_components});
   return std::nullopt;
 }
 
@@ -70,11 +75,12 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   command.begin(screen);
   entry_reporter reporter(command, screen);
   if (entry_sink* sink = command.sink()) {
-    extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen));
+    extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen), interrupted);
   } else {
     tell_entries(loaded.plan, reporter);
   }
-  command.end(reporter.tally(), screen);
+  // An interrupted run ends without its closing lines: the front end says why.
+  if (!interrupted()) command.end(reporter.tally(), screen);
   screen.flush();
   return worst(status, reporter.status());
 }

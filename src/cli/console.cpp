@@ -84,6 +84,10 @@ void console::entry_message(const planned_entry& entry, std::string_view reason,
            {"): " + escaped(reason) + system + "\n", text_kind::tool}});
 }
 
+void console::report_plain(std::string_view what) {
+  message({{"DarvEx: ", text_kind::tool}, {escaped(what), text_kind::command_line}, {"\n", text_kind::tool}});
+}
+
 void console::report_usage(std::string_view what) {
   message({{"DarvEx: ", text_kind::tool},
            {escaped(what), text_kind::command_line},

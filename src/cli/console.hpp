@@ -37,6 +37,8 @@ class console {
   void report(const planned_entry& entry, const problem& failure);
   // A word about an entry that is no failure, in the same form.
   void note(const planned_entry& entry, std::string_view text);
+  // "DarvEx: <what>" on standard error: a message about the whole run.
+  void report_plain(std::string_view what);
   // A usage error, then how to get help.
   void report_usage(std::string_view what);
 

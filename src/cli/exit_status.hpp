@@ -13,6 +13,10 @@ enum class exit_status : int {
   stopped = 2,     // the run stopped before its entries, or the command line is wrong
 };
 
+// A run ended by an interrupt exits with this plus the signal's number, as the shell reports a
+// process the signal ended (130 for Ctrl-C).
+inline constexpr int INTERRUPTED_STATUS_BASE = 128;
+
 inline exit_status worst(exit_status a, exit_status b) { return std::max(a, b); }
 
 // The status a problem of `kind` leaves a run with: the one place that decides it.

@@ -20,7 +20,7 @@ class extract_command final : public archive_command {
         chosen_.directory ? chosen_.directory : derive_output_dir(archive.path());
     if (!output_dir) return archive.trouble(problem_kind::output, no_output_dir_reason(archive.path()));
     output_dir_ = *output_dir;
-    return directory_.open(output_dir_, chosen_.directory.has_value());
+    return directory_.open(output_dir_, chosen_.directory.has_value(), archive);
   }
 
   // Written before the index is checked, so that an index that does not inflate shows what it held.

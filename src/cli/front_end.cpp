@@ -5,6 +5,7 @@
 #include "cli/commands.hpp"
 #include "cli/help.hpp"
 #include "cli/usage.hpp"
+#include "platform/process.hpp"
 
 namespace darvex {
 namespace {
@@ -14,6 +15,7 @@ template <typename run_function>
 exit_status on_each_archive(const options& chosen, console& screen, run_function&& run_one) {
   exit_status status = exit_status::ok;
   for (const std::string& archive_path : chosen.archives) {
+    if (platform::interrupting_signal() != 0) break;
     exit_status archive_status;
     try {
       archive_status = run_one(chosen, archive_path, screen);
@@ -67,6 +69,11 @@ int run_front_end(const std::vector<std::string>& args) {
   if (int err = screen.output_error()) {
     screen.report("standard output", platform::error_text(err));
     status = worst(status, status_for(problem_kind::standard_output));
+  }
+  // An interrupt ends the run as the signal would have, after what was done is said.
+  if (const int signal_number = platform::interrupting_signal()) {
+    screen.report_plain("interrupted");
+    return INTERRUPTED_STATUS_BASE + signal_number;
   }
   return static_cast<int>(status);
 }

@@ -11,16 +11,28 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
-enum class option_id { list, test, directory, include, exclude, no_overwrite, quiet, jobs, help, version };
+enum class option_id {
+  list,
+  test,
+  directory,
+  include,
+  exclude,
+  no_overwrite,
+  quiet,
+  jobs,
+  strip_components,
+  help,
+  version
+};
 
 struct known_option {
   option_id id;
-  char short_name;
+  char short_name;  // '\0' for an option that has only its long name
   std::string_view long_name;
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 10> OPTIONS{{
+constexpr std::array<known_option, 11> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
@@ -29,11 +41,13 @@ constexpr std::array<known_option, 10> OPTIONS{{
     {option_id::no_overwrite, 'n', "no-overwrite", nullptr},
     {option_id::quiet, 'q', "quiet", nullptr},
     {option_id::jobs, 'j', "jobs", "N"},
+    {option_id::strip_components, '\0', "strip-components", "N"},
     {option_id::help, 'h', "help", nullptr},
     {option_id::version, 'V', "version", nullptr},
 }};
 
 const known_option* find_short(char name) {
+  if (name == '\0') return nullptr;
   const auto found =
       std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.short_name == name; });
   return found == OPTIONS.end() ? nullptr : &*found;
@@ -49,15 +63,23 @@ std::string shown(const known_option& known, bool as_long) {
   return as_long ? "'--" + std::string(known.long_name) + "'" : std::string("'-") + known.short_name + "'";
 }
 
-// Sets the number of jobs from the value of -j; returns what is wrong with it, or an empty string.
-std::string apply_jobs(const known_option& known, bool as_long, const std::string& value, options& chosen) {
-  unsigned jobs = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-  if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > MAX_JOBS) {
-    return "option " + shown(known, as_long) + " takes a number of jobs from 1 to " + std::to_string(MAX_JOBS) +
-           ", not '" + value + "'";
+// The whole of `value` as a number from `low` to `high`, or nothing.
+std::optional<unsigned> number_in(const std::string& value, unsigned low, unsigned high) {
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (error != std::errc() || end != value.data() + value.size() || number < low || number > high) return std::nullopt;
+  return number;
+}
+
+// Sets `field` from an option's numeric value; returns what is wrong with it, or an empty string.
+std::string apply_number(const known_option& known, bool as_long, const std::string& value, const char* counted,
+                         unsigned low, unsigned high, unsigned& field) {
+  const std::optional<unsigned> number = number_in(value, low, high);
+  if (!number) {
+    return "option " + shown(known, as_long) + " takes a number of " + counted + " from " + std::to_string(low) +
+           " to " + std::to_string(high) + ", not '" + value + "'";
   }
-  chosen.jobs = jobs;
+  field = *number;
   return {};
 }
 
@@ -98,7 +120,9 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
       chosen.directory = value;
       break;
     case option_id::jobs:
-      return apply_jobs(known, as_long, value, chosen);
+      return apply_number(known, as_long, value, "jobs", 1, MAX_JOBS, chosen.jobs);
+    case option_id::strip_components:
+      return apply_number(known, as_long, value, "name parts", 0, MAX_STRIPPED_PARTS, chosen.strip_components);
   }
   return {};
 }

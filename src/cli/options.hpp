@@ -19,6 +19,8 @@ enum class command {
 };
 
 inline constexpr unsigned MAX_JOBS = 64;
+// A stored name has at most 255 bytes, and so no more parts than that.
+inline constexpr unsigned MAX_STRIPPED_PARTS = 255;
 
 struct options {
   command what = command::extract;
@@ -28,6 +30,7 @@ struct options {
   bool no_overwrite = false;             // -n
   bool quiet = false;                    // -q
   unsigned jobs = 0;                     // -j: 0 for the default
+  unsigned strip_components = 0;         // --strip-components: leading name parts dropped
   std::vector<std::string> archives;
 };
 

@@ -7,7 +7,15 @@ namespace {
 // Testing's sink: the entry was inflated exactly as extraction would; nothing is kept.
 class discard_sink final : public entry_sink {
  public:
-  entry_outcome take(const planned_entry&, const unsigned char*, std::size_t) override { return {}; }
+  std::unique_ptr<entry_writer> writer() override { return std::make_unique<discarder>(); }
+  bool decides_in_turn() const override { return false; }
+
+ private:
+  class discarder final : public entry_writer {
+   public:
+    std::optional<entry_outcome> before_reading(const planned_entry&, bool) override { return std::nullopt; }
+    entry_outcome take(const planned_entry&, const unsigned char*, std::size_t) override { return {}; }
+  };
 };
 
 // Each selected entry inflated in memory: "OK" or "FAILED" before its name, then a verdict.
