@@ -170,6 +170,18 @@ class directory {
   // keeps its own.
   void remove_leftovers() const;
 
+  struct listed {
+    std::string name;  // text, as parts are given (UTF-8 on Windows)
+    standing_kind kind;
+  };
+  // Everything in this folder but "." and "..", each with what stands there, not followed;
+  // temporary files of this tool left out. In no particular order.
+  int list(std::vector<listed>& names) const;
+
+  // Opens the regular file `part` for reading, never through a link: ELOOP for a link, EISDIR
+  // for a folder, and without blocking; `type` says what was opened.
+  int open_file(std::string_view part, file_handle& file, file_type& type) const;
+
  private:
   friend class temporary_file;
   file_handle handle_;
@@ -183,6 +195,11 @@ int write_all(const file_handle& file, const void* data, std::size_t length);
 // byte of a double-byte character is taken for '\\'. Nothing when the bytes are not valid in
 // that code page.
 std::optional<std::string> name_as_text(const char* stored);
+
+// The bytes an archive stores for the name `text` (a name as name_as_text gives it): the text
+// itself on POSIX; on Windows its ANSI code page bytes. Nothing when that code page cannot
+// hold every character of it.
+std::optional<std::string> stored_from_text(std::string_view text);
 
 // `text` (a name from name_as_text) with its letters in one case where file names ignore case
 // beyond ASCII: on Windows, upper-cased, as NTFS compares names (É and é are one file there);

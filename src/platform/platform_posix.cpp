@@ -221,19 +221,63 @@ int directory::publish(temporary_file& file, std::string_view part) const {
   return 0;
 }
 
-void directory::remove_leftovers() const {
-  const int fd = openat(handle_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+// Calls `visit(name)` for every name in the folder `folder` but "." and "..". 0, or an errno value.
+template <typename function>
+int each_name(int folder, function&& visit) {
+  // A handle of its own: the listing moves its position and closes it.
+  const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
   DIR* listing = fdopendir(fd);
   if (listing == nullptr) {
+    const int err = errno;
     ::close(fd);
-    return;
+    return err;
   }
+  errno = 0;
   while (const dirent* item = readdir(listing)) {
-    const pid_t owner = temporary_owner(item->d_name);
-    if (owner != 0 && owner != getpid() && process_is_gone(owner)) unlinkat(handle_.get(), item->d_name, 0);
+    const std::string_view name(item->d_name);
+    if (name != "." && name != "..") visit(name);
+    errno = 0;
   }
+  const int err = errno;
   closedir(listing);
+  return err;
+}
+
+void directory::remove_leftovers() const {
+  each_name(handle_.get(), [&](std::string_view name) {
+    const pid_t owner = temporary_owner(name);
+    if (owner != 0 && owner != getpid() && process_is_gone(owner)) unlinkat(handle_.get(), std::string(name).c_str(), 0);
+  });
+}
+
+int directory::list(std::vector<listed>& names) const {
+  names.clear();
+  int trouble = 0;
+  const int err = each_name(handle_.get(), [&](std::string_view name) {
+    if (temporary_owner(name) != 0) return;
+    standing found;
+    if (int looked = look(name, found)) {
+      trouble = looked;
+    } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
+      names.push_back({std::string(name), found.kind});
+    }
+  });
+  return err != 0 ? err : trouble;
+}
+
+int directory::open_file(std::string_view part, file_handle& file, file_type& type) const {
+  const std::string name(part);
+  const int fd = openat(handle_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    return err == ELOOP || (err == ENXIO && is_link_at(handle_.get(), name.c_str())) ? ELOOP : err;
+  }
+  file = file_handle(fd);
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return errno;
+  type = type_from(status.st_mode);
+  return type == file_type::directory ? EISDIR : 0;
 }
 
 int write_all(const file_handle& file, const void* data, std::size_t length) {
@@ -249,6 +293,8 @@ int write_all(const file_handle& file, const void* data, std::size_t length) {
 }
 
 std::optional<std::string> name_as_text(const char* stored) { return std::string(stored); }
+
+std::optional<std::string> stored_from_text(std::string_view text) { return std::string(text); }
 
 std::string case_folded(std::string_view text) { return std::string(text); }
 
