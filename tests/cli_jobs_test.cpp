@@ -16,10 +16,12 @@
 namespace darvex::test_support {
 namespace {
 
-// Names drawn from a small pool, so that some repeat, some differ only in case, and some are
-// refused or need a directory that exists.
+// Names drawn from a small pool, so that some repeat, some differ only in case, some are
+// refused, some need a folder that exists or that another entry makes, and some stand where
+// another needs a folder or make a folder where another writes a file.
 const std::vector<std::string> NAME_POOL = {"a.txt", "A.TXT", "b.bin", "sub/c.xml", "sub\\c.xml", "table.bin",
-                                            "../up", "d.ogg", "e",     "missing/f", "g.dat",      "h.cfg"};
+                                            "../up", "d.ogg", "e",     "missing/f", "g.dat",      "h.cfg",
+                                            "e/x",   "sub",   "dir/",  "dir",       "b.bin/y",    "missing"};
 
 std::string random_contents(std::mt19937& random) {
   const std::size_t length = random() % 4 == 0 ? random() % 300000 : random() % 3000;
@@ -82,8 +84,8 @@ run_record run_with_jobs(const std::string& bytes, const std::string& jobs) {
     (merged ? record.merged : record.separate) = result;
     if (merged) continue;
     for (const auto& item : fs::recursive_directory_iterator(dir / "file")) {
-      if (item.is_regular_file())
-        record.files[fs::relative(item.path(), dir / "file").generic_string()] = read_file(item.path());
+      const std::string name = fs::relative(item.path(), dir / "file").generic_string();
+      record.files[name] = item.is_regular_file() ? read_file(item.path()) : "(a folder)";
     }
   }
   return record;

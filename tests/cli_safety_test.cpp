@@ -157,8 +157,6 @@ TEST_F(Safety, AnEntryWithoutMemoryForItsBuffersFailsAloneAndTheRunGoesOn) {
 
 class CliSafety : public Safety {};
 
-std::string numbered(const char* prefix, int number) { return std::string(prefix).append(std::to_string(number)); }
-
 TEST_F(CliSafety, ASeparatorAmongTheDroppedCharactersStopsBeforeAnythingIsMade) {
   fs::create_directories(dir_ / "home");
   write_file(dir_ / "home/.profile", "profile");

@@ -63,6 +63,15 @@ class folder_writer final : public entry_writer {
   }
 
   entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
+    entry_outcome outcome = write(entry, data, length);
+    if (!outcome.starved) return outcome;
+    // The folders held open may be what took the last descriptors: let them go and try again.
+    walker_.release();
+    return write(entry, data, length);
+  }
+
+ private:
+  entry_outcome write(const planned_entry& entry, const unsigned char* data, std::size_t length) {
     const entry_path& path = entry.path;
     if (path.parts.empty()) return {};  // a folder entry for the output directory itself
     const std::size_t folders = path.folder ? path.parts.size() : path.parts.size() - 1;
@@ -73,7 +82,6 @@ class folder_writer final : public entry_writer {
     return write_whole(*folder, path.parts.back(), data, length);
   }
 
- private:
   static std::optional<entry_outcome> kept_if(bool kept) {
     if (!kept) return std::nullopt;
     entry_outcome outcome;

@@ -20,10 +20,11 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <thread>
+#include <system_error>
 #include <vector>
 
 #include "archive/solo_gate.hpp"
+#include "platform/worker_thread.hpp"
 
 namespace darvex {
 namespace {
@@ -159,23 +160,25 @@ class parallel_run {
 
   void work() {
     worker_tools tools;
+    gate_.join();
     for (std::size_t i = next_++; i < entries_.size(); i = next_++) {
       if (stopped_()) {
-        // Every later slot is left undone; the calling thread stops telling at the first of them.
-        next_ = entries_.size();
+        next_ = entries_.size();  // the later entries are left undone, and not told
         break;
       }
-      gate_.enter([&] { tools.release(); });
+      gate_.checkpoint([&] { tools.release(); });
       worker_turn its_turn(*this, i);
       entry_outcome outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn);
-      gate_.leave();
       if (outcome.starved) {
         tools.release();
+        gate_.pause();
         its_turn.wait_idle();
         gate_.run_alone([&] { outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn); });
       }
       finish(i, std::move(outcome));
     }
+    tools.release();
+    gate_.quit();
     const std::lock_guard<std::mutex> lock(tell_mutex_);
     ++workers_done_;
     told_.notify_one();
@@ -213,9 +216,9 @@ class parallel_run {
         waited_ = true;
         return;
       }
-      run_.gate_.leave();
+      run_.gate_.pause();
       wait_idle();
-      run_.gate_.enter([] {});
+      run_.gate_.resume();
     }
     // Waits without counting as active, as a worker about to run alone must.
     void wait_idle() {
@@ -276,8 +279,8 @@ class parallel_run {
 
 // Starts up to `count` workers; fewer when the system will not make more threads. Each is
 // joined when the vector goes.
-std::vector<std::jthread> start_workers(parallel_run& run, unsigned count) {
-  std::vector<std::jthread> workers;
+std::vector<platform::worker_thread> start_workers(parallel_run& run, unsigned count) {
+  std::vector<platform::worker_thread> workers;
   try {
     for (unsigned i = 0; i < count; ++i) workers.emplace_back([&run] { run.work(); });
   } catch (const std::system_error&) {
@@ -293,7 +296,7 @@ void extract_entries(const archive_file& archive, const entry_plan& plan, entry_
   if (workers_wanted <= 1) return extract_in_order(archive, plan, sink, listener, stopped);
 
   parallel_run run(archive, plan, sink, stopped);
-  const std::vector<std::jthread> workers = start_workers(run, workers_wanted);
+  const std::vector<platform::worker_thread> workers = start_workers(run, workers_wanted);
   if (workers.empty()) return extract_in_order(archive, plan, sink, listener, stopped);
   run.tell(listener, workers.size());
 }

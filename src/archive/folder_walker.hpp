@@ -25,6 +25,9 @@ class folder_walker {
   // on the way), or 0 when, without `create`, a part does not exist.
   const platform::directory* folder(const entry_path& path, std::size_t depth, bool create, int& err);
 
+  // Closes every folder held open but the output directory.
+  void release() { held_.clear(); }
+
  private:
   // Few enough that many workers stay within the descriptors a process may hold.
   static constexpr std::size_t MOST_HELD = 16;

@@ -1,13 +1,15 @@
 #pragma once
 
-// Lets one worker run an entry while no other is in flight. Workers count as active while they
-// work on an entry; one that ran short of memory or descriptors asks to run alone, and from then
-// on no worker starts or resumes an entry until that run is over. A worker that has to wait
-// first gives back what it holds, so that the lone run finds memory and descriptors free.
+// Lets one worker run an entry while no other is in flight. A worker counts as active from the
+// moment it joins until it quits, except while it waits: for an earlier entry (paused), for a
+// lone run to end, or for its own lone run to start. One that ran short of memory or
+// descriptors asks to run alone; from then on every other worker, at its next checkpoint
+// between entries, gives back what it holds and waits, so that the lone run finds memory and
+// descriptors free.
 //
 // The lone run must not wait for another entry: its worker waits for its entry's turn before it
-// asks, so that the entries it waits for finish first, and a worker that resumes after such a
-// wait is never what the lone run waits for.
+// asks. A paused worker may resume only while no lone run is asked for or running, so that it
+// never competes with one.
 
 #include <condition_variable>
 #include <cstddef>
@@ -17,28 +19,40 @@ namespace darvex {
 
 class solo_gate {
  public:
-  // Counts the caller as active, once no lone run is asked for or running. `give_back()` runs
-  // first when the caller has to wait.
+  void join() {
+    change([&] { ++active_; });
+  }
+  void quit() {
+    change([&] { --active_; });
+  }
+
+  // Between entries: when a lone run is asked for or running, gives back what the caller holds
+  // (`give_back()`) and waits for it to end.
   template <typename function>
-  void enter(function&& give_back) {
+  void checkpoint(function&& give_back) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!open()) {
-      lock.unlock();
-      give_back();
-      lock.lock();
-      changed_.wait(lock, [&] { return open(); });
-    }
+    if (open()) return;
+    // Given back before the caller stops counting, so that a lone run never starts beside it.
+    lock.unlock();
+    give_back();
+    lock.lock();
+    --active_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return open(); });
     ++active_;
   }
 
-  // The caller is no longer active.
-  void leave() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    --active_;
-    if (lone_waiting_ > 0 && active_ == 0) changed_.notify_all();
+  // Around a wait for an earlier entry.
+  void pause() {
+    change([&] { --active_; });
+  }
+  void resume() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return open(); });
+    ++active_;
   }
 
-  // Runs `work()` once no other worker is active; the caller must not be active.
+  // Runs `work()` once no other worker is active; the caller is paused, and active again after.
   template <typename function>
   void run_alone(function&& work) {
     {
@@ -49,13 +63,21 @@ class solo_gate {
       lone_running_ = true;
     }
     work();
-    const std::lock_guard<std::mutex> lock(mutex_);
-    lone_running_ = false;
-    changed_.notify_all();
+    change([&] {
+      lone_running_ = false;
+      ++active_;
+    });
   }
 
  private:
   bool open() const { return lone_waiting_ == 0 && !lone_running_; }
+
+  template <typename function>
+  void change(function&& update) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    update();
+    changed_.notify_all();
+  }
 
   std::mutex mutex_;
   std::condition_variable changed_;  // active_, lone_waiting_ or lone_running_ changed

@@ -72,7 +72,8 @@ struct file_identity {
 };
 
 // Opens `path` for reading without blocking, whatever it is (a FIFO with no writer included);
-// `type` says what it is. 0, or an errno value.
+// `type` says what it is. 0, or an errno value. Something that cannot be opened as a file at
+// all (a socket) gives 0 with `type` other and no handle.
 int open_for_reading(const std::string& path, file_handle& file, file_type& type);
 
 // The file's size in bytes.

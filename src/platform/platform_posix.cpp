@@ -71,7 +71,14 @@ native_handle file_handle::invalid_handle() { return -1; }
 int open_for_reading(const std::string& path, file_handle& file, file_type& type) {
   // Non-blocking, so that a FIFO without a writer opens at once and can be refused.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno;
+  if (fd < 0) {
+    const int err = errno;
+    // A socket cannot be opened at all; it is still something that is not a file.
+    struct stat status {};
+    if (err != ENXIO || stat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode)) return err;
+    type = file_type::other;
+    return 0;
+  }
   file = file_handle(fd);
   struct stat status {};
   if (fstat(fd, &status) != 0) return errno;
@@ -247,7 +254,8 @@ int each_name(int folder, function&& visit) {
 void directory::remove_leftovers() const {
   each_name(handle_.get(), [&](std::string_view name) {
     const pid_t owner = temporary_owner(name);
-    if (owner != 0 && owner != getpid() && process_is_gone(owner)) unlinkat(handle_.get(), std::string(name).c_str(), 0);
+    if (owner != 0 && owner != getpid() && process_is_gone(owner))
+      unlinkat(handle_.get(), std::string(name).c_str(), 0);
   });
 }
 

@@ -22,6 +22,11 @@ struct test_entry {
   std::optional<std::uint32_t> offset;  // the offset the index records; default: where it lies
 };
 
+// A name with a number after it: numbered("e", 7) is "e7".
+inline std::string numbered(std::string_view prefix, std::size_t number) {
+  return std::string(prefix).append(std::to_string(number));
+}
+
 // An entry holding `data`, compressed, with its true size.
 test_entry entry(std::string name, std::string_view data);
 

@@ -84,10 +84,14 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
                              const std::vector<std::string>& environment, const child_streams& streams) {
   const int none = open("/dev/null", O_RDONLY);
   if (none < 0 || chdir(dir.c_str()) != 0) _exit(127);
+  // The tool starts as from a terminal, whatever the test runner ignores (a background job
+  // ignores SIGINT): an ignored signal would stay ignored across exec.
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal_number, SIG_DFL);
   if (streams.pipe_read.get() >= 0) close(streams.pipe_read.get());
   dup2(none, 0);
   dup2(streams.out.get(), 1);
   dup2(streams.err.get(), 2);
+  closefrom(3);  // the tool starts with the three standard descriptors alone, as from a shell
   for (const std::string& setting : environment) {
     const std::size_t equals = setting.find('=');
     if (equals == std::string::npos ||
@@ -100,6 +104,22 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
+}
+
+// A signal to send to a child: at a time, or once a file exists.
+struct planned_signal {
+  int number = 0;  // none when 0
+  clock::time_point at = clock::time_point::max();
+  std::filesystem::path once_made;
+
+  bool due() const {
+    if (number == 0) return false;
+    return once_made.empty() ? clock::now() >= at : std::filesystem::exists(once_made);
+  }
+};
+
+std::filesystem::path signal_path(const std::filesystem::path& working_dir, const run_options& options) {
+  return options.signal_when_made.empty() ? std::filesystem::path() : working_dir / options.signal_when_made;
 }
 
 // A started child process. One still running when this goes (its deadline passed, or the
@@ -115,11 +135,16 @@ class child_process {
   child_process(const child_process&) = delete;
   child_process& operator=(const child_process&) = delete;
 
-  // Its wait status once it exits, or nothing when `deadline` comes first. Polls, with pauses
-  // that grow from half a millisecond, so that short runs are not slowed.
-  std::optional<int> wait_until(clock::time_point deadline) {
+  // Its wait status once it exits, or nothing when `deadline` comes first; `planned` is sent
+  // to it if it still runs when its time comes. Polls, with pauses that grow from half a
+  // millisecond, so that short runs are not slowed.
+  std::optional<int> wait_until(clock::time_point deadline, planned_signal planned = {}) {
     std::chrono::microseconds pause{500};
     for (;;) {
+      if (planned.due()) {
+        kill(pid_, planned.number);
+        planned.number = 0;
+      }
       int status = 0;
       const pid_t waited = waitpid(pid_, &status, WNOHANG);
       if (waited == pid_) {
@@ -129,7 +154,8 @@ class child_process {
       if (waited < 0 && errno != EINTR) throw std::runtime_error("cannot wait");
       const clock::time_point now = clock::now();
       if (now >= deadline) return std::nullopt;
-      std::this_thread::sleep_for(std::min<clock::duration>(pause, deadline - now));
+      const clock::time_point wake = planned.number != 0 ? std::min(deadline, planned.at) : deadline;
+      std::this_thread::sleep_for(std::min<clock::duration>(pause, std::max<clock::duration>(wake - now, {})));
       pause = std::min(pause * 2, std::chrono::microseconds{10000});
     }
   }
@@ -165,7 +191,8 @@ deadline_passed past_deadline(const std::string& name, std::chrono::seconds dead
 // Runs `command` once; `name` is what a passed deadline calls it.
 tool_result run_once(const std::string& name, const std::filesystem::path& working_dir,
                      const std::vector<std::string>& command, const run_options& options) {
-  const clock::time_point deadline = clock::now() + options.deadline;
+  const clock::time_point start = clock::now();
+  const clock::time_point deadline = start + options.deadline;
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
@@ -184,9 +211,12 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
     result.out = std::move(*read);
     streams.pipe_read.reset();
   }
-  const std::optional<int> wait_status = running.wait_until(deadline);
+  const std::filesystem::path once_made = signal_path(working_dir, options);
+  const clock::time_point signal_at = once_made.empty() ? start + options.signal_delay : clock::time_point::max();
+  const std::optional<int> wait_status = running.wait_until(deadline, {options.signal, signal_at, once_made});
   if (!wait_status) throw past_deadline(name, options.deadline);
   result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
+  result.signal = WIFSIGNALED(*wait_status) ? WTERMSIG(*wait_status) : 0;
   if (options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);
   if (!options.merged) result.err = read_file(err_path);
   return result;

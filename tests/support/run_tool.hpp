@@ -21,6 +21,7 @@ struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
   std::string out;
   std::string err;
+  int signal = 0;  // the signal that ended the tool, or 0
 };
 
 // Thrown when a run passes its deadline, after the program was killed: "DarvEx ran past its
@@ -36,6 +37,9 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
+  int signal = 0;                        // when non-zero: sent to the tool `signal_delay` after it starts,
+  std::chrono::milliseconds signal_delay{0};
+  std::string signal_when_made;  // or, when not empty, once this file exists (relative to the working dir)
 
   static run_options merging_streams() {
     run_options options;
@@ -55,6 +59,18 @@ struct run_options {
   static run_options with_environment(std::vector<std::string> settings) {
     run_options options;
     options.environment = std::move(settings);
+    return options;
+  }
+  static run_options signalled_after(int signal, std::chrono::milliseconds delay) {
+    run_options options;
+    options.signal = signal;
+    options.signal_delay = delay;
+    return options;
+  }
+  static run_options signalled_once_made(int signal, std::string path) {
+    run_options options;
+    options.signal = signal;
+    options.signal_when_made = std::move(path);
     return options;
   }
 };
