@@ -36,8 +36,8 @@ darvex::test_support::watched_site* site = nullptr;
 void check_run(int status) {
   if (status < 0 || status > 2) broken_promise("exit status " + std::to_string(status));
   for (const std::string& escape : site->escapes()) broken_promise(escape);
-  for (const auto& item : fs::directory_iterator(site->output_dir())) {
-    if (!item.is_symlink() && item.file_size() > darvex::ENTRY_BUFFER_SIZE) {
+  for (const auto& item : fs::recursive_directory_iterator(site->output_dir())) {
+    if (!item.is_symlink() && item.is_regular_file() && item.file_size() > darvex::ENTRY_BUFFER_SIZE) {
       broken_promise("file larger than the entry buffer: " + item.path().filename().string());
     }
   }

@@ -11,6 +11,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -19,6 +21,7 @@
 
 #include "archive_writer.hpp"
 #include "index_peek.hpp"
+#include "run_tool.hpp"
 #include "scratch.hpp"
 #include "watched_site.hpp"
 
@@ -96,13 +99,15 @@ class Robustness : public ::testing::Test {
     if (const std::vector<std::string> escapes = site_.escapes(); !escapes.empty()) return escapes.front();
     if (std::string wrong = wrong_messages(result); !wrong.empty()) return wrong;
     const std::map<std::string, std::uint32_t> sizes = recorded_sizes(archive);
-    for (const auto& item : fs::directory_iterator(site_.output_dir())) {
-      if (item.is_symlink()) continue;  // planted by the site, and checked there
-      const std::string name = item.path().filename().string();
+    std::uint32_t largest = 0;  // for a file whose stored name has other separators or parts
+    for (const auto& [name, size] : sizes) largest = std::max(largest, size);
+    for (const auto& item : fs::recursive_directory_iterator(site_.output_dir())) {
+      if (item.is_symlink() || !item.is_regular_file()) continue;  // links are planted by the site, and checked there
+      const std::string name = item.path().lexically_relative(site_.output_dir()).generic_string();
       const auto recorded = sizes.find(name);
       const std::uintmax_t limit = name == TABLE ? INDEX_BUFFER_SIZE : 0;
       const std::uintmax_t allowed =
-          recorded == sizes.end() ? limit : std::max<std::uintmax_t>(limit, recorded->second);
+          std::max<std::uintmax_t>(limit, recorded == sizes.end() ? largest : recorded->second);
       if (item.file_size() > allowed) {
         return name + " holds " + std::to_string(item.file_size()) + " bytes, more than the " +
                std::to_string(allowed) + " its index records";
@@ -254,6 +259,57 @@ TEST_F(Robustness, FlippedBytesInOneEntryFailOnlyThatEntry) {
     std::map<std::string, std::string> expected = good;
     expected.erase(victim.name);
     ASSERT_EQ(files, expected) << where;
+  }
+}
+
+// Runs of the tool interrupted or killed at random points leave only whole files under entry
+// names; an interrupted run also leaves no temporary and says so; a killed run's temporaries
+// are gone after the next run.
+TEST(RobustnessInterrupted, RunsStoppedAtRandomPointsLeaveOnlyWholeFiles) {
+  if (testing_a_windows_build()) GTEST_SKIP() << "POSIX signals";
+  test_archive archive;
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = numbered(i % 3 == 0 ? "top" : numbered("dir", i % 4) + "\\sub\\file", i);
+    const std::string data = i % 2 == 0 ? incompressible(400000 + 7000 * i, i) : text_like(300000, i);
+    archive.entries.push_back(entry(name, data));
+    std::string path = name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    contents[path] = data;
+  }
+  const scratch_dir dir;
+  archive.write_to((dir / "file.dat").string());
+  std::mt19937 random(20261209);
+  const int signals[] = {SIGINT, SIGTERM, SIGKILL};
+  for (int run_number = 0; run_number < 24; ++run_number) {
+    const int signal_number = signals[random() % 3];
+    const auto delay = std::chrono::milliseconds(random() % 60);
+    const std::string jobs = std::to_string(1 + random() % 4);
+    const std::string where = "run " + std::to_string(run_number) + ": signal " + std::to_string(signal_number) +
+                              " after " + std::to_string(delay.count()) + " ms, -j " + jobs;
+    const tool_result result =
+        run_tool(dir.path(), {"-j", jobs, "file.dat"}, run_options::signalled_after(signal_number, delay));
+    int temporaries = 0;
+    if (fs::exists(dir / "file")) {
+      for (const auto& item : fs::recursive_directory_iterator(dir / "file")) {
+        const std::string path = item.path().lexically_relative(dir / "file").generic_string();
+        if (item.path().filename().string().rfind(".DarvEx-partial", 0) == 0) {
+          ++temporaries;
+        } else if (item.is_regular_file() && path != TABLE) {
+          ASSERT_TRUE(contents.count(path) == 1 && read_file(item.path()) == contents.at(path))
+              << where << ": " << path;
+        }
+      }
+    }
+    if (result.signal == SIGKILL) {
+      const tool_result next = run_tool(dir.path(), {"-j", jobs, "file.dat"});
+      ASSERT_EQ(next.status, 0) << where << ": " << next.err;
+    } else if (result.signal == 0 && result.status != 0) {
+      ASSERT_EQ(result.status, 128 + signal_number) << where;
+      ASSERT_EQ(result.err, "DarvEx: interrupted\n") << where;
+      ASSERT_EQ(temporaries, 0) << where;
+    }
+    fs::remove_all(dir / "file");
   }
 }
 
