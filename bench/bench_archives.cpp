@@ -13,6 +13,9 @@ constexpr std::size_t LARGEST_ENTRY = 12 * 1024 * 1024;
 constexpr std::size_t ARCHIVE_A_ENTRIES = 500;
 constexpr std::size_t ARCHIVE_A_BYTES = 200 * 1024 * 1024;
 constexpr std::size_t ARCHIVE_B_ENTRIES = MAX_ENTRIES;
+constexpr std::size_t TREE_ENTRIES = 3000;
+constexpr std::size_t TREE_GROUPS = 10;        // the first level of folders
+constexpr std::size_t FOLDERS_PER_GROUP = 15;  // the second: 150 folders that hold files
 
 enum class content_kind { text, binary, incompressible };
 
@@ -74,6 +77,22 @@ std::string numbered(const char* stem, std::size_t i, const char* extension) {
   return stem + std::to_string(10000 + i).substr(1) + extension;
 }
 
+// T's and F's entries: the same bytes, under names with folders or with the folders made part
+// of one flat name.
+bench_archive tree_or_flat(const char* file_name, const char* separator) {
+  bench_archive made{file_name, {}, {}, {}, {}};
+  std::mt19937 random(3000);
+  for (std::size_t i = 0; i < TREE_ENTRIES; ++i) {
+    const std::size_t folder = i % (TREE_GROUPS * FOLDERS_PER_GROUP);
+    const std::string name = numbered("group_", folder / FOLDERS_PER_GROUP, "") + separator +
+                             numbered("folder_", folder % FOLDERS_PER_GROUP, "") + separator +
+                             numbered("file_", i, ".txt");
+    add_entry(made, name, test_support::text_like(100 + random() % 4000, static_cast<std::uint32_t>(i)));
+  }
+  finish(made);
+  return made;
+}
+
 }  // namespace
 
 std::vector<span> bench_archive::spans() const {
@@ -120,5 +139,9 @@ bench_archive make_archive_b() {
   finish(made);
   return made;
 }
+
+bench_archive make_archive_tree() { return tree_or_flat("T.dat", "\\"); }
+
+bench_archive make_archive_flat() { return tree_or_flat("F.dat", "_"); }
 
 }  // namespace darvex::bench

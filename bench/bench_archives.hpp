@@ -4,7 +4,10 @@
 // so that every run of the benchmark measures the same bytes:
 //   A: about 200 MiB of entry data in 500 entries of a few bytes to 12 MiB, a mix of text-like,
 //      structured binary and incompressible contents;
-//   B: 3,500 tiny entries.
+//   B: 3,500 tiny entries;
+//   T and F: 3,000 entries of 100 bytes to 4 KiB, in T in 150 folders two deep (10 of 15 each,
+//      as "group_07\\folder_12\\file_0042.txt"), in F the same entries flat, so that the two
+//      show what making and entering folders costs.
 // Each keeps what the floors need: the compressed spans and the files the tool writes.
 
 #include <cstdint>
@@ -41,5 +44,7 @@ struct bench_archive {
 
 bench_archive make_archive_a();
 bench_archive make_archive_b();
+bench_archive make_archive_tree();
+bench_archive make_archive_flat();
 
 }  // namespace darvex::bench

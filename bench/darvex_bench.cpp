@@ -35,6 +35,8 @@ constexpr double MIB = 1024.0 * 1024.0;
 constexpr double PARALLEL_GAIN_TARGET = 0.65;  // default jobs / -j 1 on A and on the real contents
 constexpr double NOISE_TARGET = 1.05;          // on B: no slower than -j 1, within 5%
 constexpr double BSDTAR_TARGET = 0.40;         // default jobs / bsdtar on the real contents
+// T against F, at both job counts: making and entering folders costs little.
+constexpr double TREE_TARGET = 1.15;
 // The tool against its floors, at default jobs.
 constexpr floor_targets A_FLOOR_TARGETS = {0.7, 1.4, 0};
 constexpr floor_targets B_FLOOR_TARGETS = {0, 0, 1.25};
@@ -85,8 +87,9 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
   std::fflush(stdout);
   const bench_archive a = make_archive_a();
   const bench_archive b = make_archive_b();
-  a.archive.write_to(dir + "/" + a.file_name);
-  b.archive.write_to(dir + "/" + b.file_name);
+  const bench_archive tree = make_archive_tree();
+  const bench_archive flat = make_archive_flat();
+  for (const bench_archive* archive : {&a, &b, &tree, &flat}) archive->archive.write_to(dir + "/" + archive->file_name);
   say_how_it_runs(runs);
 
   const auto count = static_cast<std::size_t>(runs);
@@ -94,6 +97,8 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
   bench_set set_a = archive_set(tool, a, count);
   bench_set set_b = archive_set(tool, b, count);
   bench_set set_real = real_contents_set(tool, real.selection, real.packed, peers.found, count);
+  bench_set set_tree = archive_set(tool, tree, count);
+  bench_set set_flat = archive_set(tool, flat, count);
   // The floors' one reused buffer, as large as the tool's entry buffer.
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[ENTRY_BUFFER_SIZE]);
   floors floors_a, floors_b;
@@ -103,6 +108,8 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
     measure_once(launcher, dir, set_b, i);
     measure_floors(dir, b, i, buffer.get(), floors_b);
     if (with_real) measure_once(launcher, dir, set_real, i);
+    measure_once(launcher, dir, set_tree, i);
+    measure_once(launcher, dir, set_flat, i);
   }
   remove_run_dirs(dir);
 
@@ -118,6 +125,8 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
   } else {
     std::printf("\nreal contents: no files under %s: skipped\n", joined(REAL_ROOTS, ", ").c_str());
   }
+  const std::vector<ratio> tree_costs = report_tree(set_tree, set_flat, TREE_TARGET);
+  targets.insert(targets.end(), tree_costs.begin(), tree_costs.end());
   print_targets(targets);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("\nLoad average after: %.2f. The benchmark took %.0f s.\n", load_average(), seconds);

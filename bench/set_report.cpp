@@ -66,4 +66,14 @@ std::optional<ratio> report_real(const bench_set& set, const std::vector<std::st
   return against_bsdtar;
 }
 
+std::vector<ratio> report_tree(const bench_set& tree, const bench_set& flat, double target) {
+  print_timings(tree, "");
+  print_timings(flat, "");
+  const std::vector<ratio> costs = {
+      {"T / F at -j 1", tree.one_job().time() / flat.one_job().time(), target},
+      {"T / F at default jobs", tree.default_jobs().time() / flat.default_jobs().time(), target}};
+  for (const ratio& cost : costs) print_ratio(cost);
+  return costs;
+}
+
 }  // namespace darvex::bench

@@ -29,4 +29,8 @@ void report_archive(const bench_set& set, const floors& measured, const floor_ta
 std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers, const ratio& gain,
                                  double bsdtar_target);
 
+// The same entries in folders (`tree`) and flat: both at both job counts, and tree / flat at
+// each, with `target`.
+std::vector<ratio> report_tree(const bench_set& tree, const bench_set& flat, double target);
+
 }  // namespace darvex::bench
