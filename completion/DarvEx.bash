@@ -2,8 +2,8 @@
 #
 # Before the first archive, a word starting with - completes to the options `DarvEx --help`
 # lists, short and long. After -d/--directory (also --directory=DIR and -dDIR) it offers
-# folders; after -j/--jobs (a number), -i/--include and -x/--exclude (patterns for entry names)
-# nothing. Options end at the first archive or at --, so after either only files are offered.
+# folders; after -j/--jobs and --strip-components (numbers), -i/--include and -x/--exclude
+# (patterns for entry names) nothing. Options end at the first archive or at --, so after either only files are offered.
 #
 # Archives: the *.dat files (in any letter case) and the folders first, as that is what DarvEx
 # is mostly given and where such files lie; when none of those fit what has been typed, every
@@ -17,7 +17,7 @@
 _DarvEx_value_option() {
   local word=$1 i
   case $word in
-    --directory | --include | --exclude | --jobs) printf '%s\n' "$word" ;;
+    --directory | --include | --exclude | --jobs | --strip-components) printf '%s\n' "$word" ;;
     --*) ;;
     -?*)
       for ((i = 1; i < ${#word}; i++)); do
@@ -94,7 +94,7 @@ _DarvEx() {
     [[ $word == *d ]] && _DarvEx_reply compgen -d -P "$word" -- "${cur#"$word"}"
   elif [[ $cur == -* ]]; then
     _DarvEx_reply compgen -W '-l --list -t --test -d --directory -i --include -x --exclude
-      -n --no-overwrite -q --quiet -j --jobs -h --help -V --version' -- "$cur"
+      -n --no-overwrite -q --quiet -j --jobs --strip-components -h --help -V --version' -- "$cur"
   else
     _DarvEx_archives "$cur"
   fi
