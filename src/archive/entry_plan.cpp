@@ -100,10 +100,12 @@ class pattern_set {
   std::vector<bool> matched_;
 };
 
-// Why a folder entry is refused: it has no data to hold.
-std::optional<problem> folder_refusal(const planned_entry& entry) {
-  if (!entry.path.folder || entry.size == 0) return std::nullopt;
-  return refused("names a folder but records " + bytes(entry.size) + " of data");
+// Why an entry's path is refused: a folder entry has no data to hold, and a file needs a name.
+std::optional<problem> path_refusal(const planned_entry& entry) {
+  if (entry.path.folder && entry.size > 0)
+    return refused("names a folder but records " + bytes(entry.size) + " of data");
+  if (!entry.path.folder && entry.path.parts.empty()) return refused("names the output directory itself");
+  return std::nullopt;
 }
 
 // Whether the path is the index dump's by this system's rules: on Windows in any case, beyond
@@ -129,7 +131,7 @@ planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t
   entry.names_table = names_table(entry.path);
   entry.refusal = name_refusal(text);
   if (!entry.refusal) entry.refusal = span_refusal(entry, index_offset, read_up_to);
-  if (!entry.refusal) entry.refusal = folder_refusal(entry);
+  if (!entry.refusal) entry.refusal = path_refusal(entry);
   return entry;
 }
 

@@ -49,6 +49,9 @@ TEST(EntryPlan, RefusesWhatCannotBeExtractedSafely) {
        2,
        "overlaps the previous entry's data (up to 40)"},
       {"size too large", {{"a", 12, 13107201}}, 0, "size of 13107201 bytes exceeds the 13107200-byte entry buffer"},
+      {"a folder with data", {{"dir/", 12, 3}}, 0, "names a folder but records 3 bytes of data"},
+      {"no name left for a file", {{"././/", 12, 0}, {"././", 13, 1}}, 1, "names a folder but records 1 bytes"},
+      {"a file named by no part", {{"./.", 12, 0}}, 0, "names the output directory itself"},
   };
   for (const auto& c : cases) {
     const entry_plan plan = plan_of(c.records, 100);
