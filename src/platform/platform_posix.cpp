@@ -25,8 +25,15 @@ constexpr std::string_view TEMPORARY_PREFIX = ".DarvEx-partial\\";
 
 std::atomic<unsigned long> temporary_serial{0};
 
+// This process's number, asked once: the system call would cost as much again as the rest of
+// naming a file.
+pid_t this_process() {
+  static const pid_t number = getpid();
+  return number;
+}
+
 std::string temporary_name() {
-  return std::string(TEMPORARY_PREFIX) + std::to_string(getpid()) + "-" + std::to_string(++temporary_serial);
+  return std::string(TEMPORARY_PREFIX) + std::to_string(this_process()) + "-" + std::to_string(++temporary_serial);
 }
 
 // The process that made the temporary file `name`, or 0 when the name is not one of ours.
