@@ -292,6 +292,7 @@ TEST_F(CliOptions, UsageErrorsTouchNothingAndPointToHelp) {
       {{"--directory"}, "option '--directory' needs DIR"},
       {{"-l"}, "no archive given"},
       {{"-n", "--"}, "no archive given"},
+      {{"-d", "file.dat"}, "no archive given ('-d' took 'file.dat' as its directory)"},
       {{"-l", "-t", "file.dat"}, "'-l' and '-t' cannot be used together"},
       {{"-j", "0", "file.dat"}, "option '-j' takes a number of jobs from 1 to 64, not '0'"},
       {{"file.dat", "-l"}, "option '-l' after an archive: options come first (use -- before an archive named so)"},

@@ -96,6 +96,7 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
     case option_id::directory:
       if (value.empty()) return "option " + shown(known, as_long) + " needs a directory name";
       chosen.directory = value;
+      chosen.directory_option = shown(known, as_long);
       break;
     case option_id::jobs:
       return apply_jobs(known, as_long, value, chosen);
@@ -136,6 +137,12 @@ std::string read_option(const std::vector<std::string>& args, std::size_t& at, o
 
 bool looks_like_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+// What to say when no archive follows the options: -d may have taken the one meant.
+std::string no_archive_error(const options& chosen) {
+  if (!chosen.directory) return "no archive given";
+  return "no archive given (" + chosen.directory_option + " took '" + *chosen.directory + "' as its directory)";
+}
+
 }  // namespace
 
 parsed_options parse_options(const std::vector<std::string>& args) {
@@ -164,7 +171,7 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       chosen.archives.push_back(args[at]);
     }
   }
-  if (chosen.archives.empty()) parsed.error = "no archive given";
+  if (chosen.archives.empty()) parsed.error = no_archive_error(chosen);
   return parsed;
 }
 

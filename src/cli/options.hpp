@@ -23,6 +23,7 @@ inline constexpr unsigned MAX_JOBS = 64;
 struct options {
   command what = command::extract;
   std::optional<std::string> directory;  // -d: instead of the name less its last four characters
+  std::string directory_option;          // how -d was written ("'-d'", "'--directory'"), for messages
   std::vector<std::string> includes;     // -i: only entries matching one of these
   std::vector<std::string> excludes;     // -x: never entries matching one of these
   bool no_overwrite = false;             // -n
