@@ -1,5 +1,6 @@
 #include "cli/front_end.hpp"
 
+#include <cerrno>
 #include <new>
 
 #include "cli/commands.hpp"
@@ -64,7 +65,8 @@ int run_front_end(const std::vector<std::string>& args) {
   }
   exit_status status = run(chosen, screen);
   screen.flush();
-  if (int err = screen.output_error()) {
+  // A reader that closed the pipe early (`| head`) wanted no more: that is no failure.
+  if (int err = screen.output_error(); err != 0 && err != EPIPE) {
     screen.report("standard output", platform::error_text(err));
     status = worst(status, status_for(problem_kind::standard_output));
   }
