@@ -200,6 +200,25 @@ TEST_F(CliOptions, NoOverwriteKeepsExistingFilesAndTableAndSaysSo) {
   EXPECT_EQ(file("twice/same.txt"), "first");
 }
 
+TEST_F(CliOptions, NoTableLeavesOnlyTheEntries) {
+  test_archive archive;
+  archive.entries = {entry("a.txt", "a"), entry("table.bin", "an entry of that name")};
+  archive.write_to((dir_ / "own.dat").string());
+  for (const args& given : {args{"--no-table", "file.dat"}, args{"--no-table", "-d", "game", "file.dat"}}) {
+    SCOPED_TRACE(::testing::PrintToString(given));
+    const std::string output_dir = given.size() == 2 ? "file" : "game";
+    fs::create_directories(dir_ / output_dir / "levels");
+    const tool_result result = run(given);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(dir_ / output_dir / "table.bin"));
+    EXPECT_EQ(file(output_dir + "/readme.txt"), "read me\n");
+  }
+  const tool_result own = run({"--no-table", "own.dat"});
+  EXPECT_EQ(own.status, 0);
+  EXPECT_EQ(own.err, "") << "an entry named table.bin replaces no index dump";
+  EXPECT_EQ(file("own/table.bin"), "an entry of that name");
+}
+
 TEST_F(CliOptions, QuietPrintsNothingOnStdoutButKeepsErrorsAndStatus) {
   test_archive bad = three_entries();
   bad.entries.push_back(entry("../escape", "x"));

@@ -24,7 +24,10 @@ class extract_command final : public archive_command {
   }
 
   // Written before the index is checked, so that an index that does not inflate shows what it held.
-  maybe_problem index_loaded(const loaded_index& index) override { return directory_.write_table(index, policy_); }
+  maybe_problem index_loaded(const loaded_index& index) override {
+    if (chosen_.no_table) return std::nullopt;
+    return directory_.write_table(index, policy_);
+  }
 
   entry_sink* sink() override { return &sink_; }
 
@@ -35,7 +38,7 @@ class extract_command final : public archive_command {
     screen.print("\\");
     screen.print_name(entry.name);
     screen.print(outcome.kept_existing ? "  (exists, not replaced)\n" : "\n");
-    if (entry.names_table && !outcome.failure && !outcome.kept_existing && !table_replaced_) {
+    if (entry.names_table && !chosen_.no_table && !outcome.failure && !outcome.kept_existing && !table_replaced_) {
       screen.note(entry, std::string("replaces the index dump ") + TABLE_NAME + " (the entry is kept)");
       table_replaced_ = true;
     }

@@ -29,6 +29,7 @@ constexpr const char* HELP_BEFORE_GLOB_CASE =
     "  -x, --exclude GLOB    no entry whose name matches GLOB (may be repeated; wins over -i)\n"
     "  -n, --no-overwrite    never replace a file that exists, table.bin included: such an\n"
     "                        entry is skipped and its line says so\n"
+    "      --no-table        extract without leaving the inflated index as table.bin\n"
     "  -q, --quiet           print nothing on standard output (listings aside); errors are\n"
     "                        still shown\n"
     "  -j, --jobs N          work with N threads (default: one per hardware thread, at most 16)\n"

@@ -11,7 +11,9 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
-enum class option_id { list, test, directory, include, exclude, no_overwrite, quiet, jobs, help, version };
+enum class option_id { list, test, directory, include, exclude, no_overwrite, no_table, quiet, jobs, help, version };
+
+constexpr char LONG_ONLY = '\0';  // the short name of an option that has none
 
 struct known_option {
   option_id id;
@@ -20,13 +22,14 @@ struct known_option {
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 10> OPTIONS{{
+constexpr std::array<known_option, 11> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
     {option_id::include, 'i', "include", "GLOB"},
     {option_id::exclude, 'x', "exclude", "GLOB"},
     {option_id::no_overwrite, 'n', "no-overwrite", nullptr},
+    {option_id::no_table, LONG_ONLY, "no-table", nullptr},
     {option_id::quiet, 'q', "quiet", nullptr},
     {option_id::jobs, 'j', "jobs", "N"},
     {option_id::help, 'h', "help", nullptr},
@@ -34,6 +37,7 @@ constexpr std::array<known_option, 10> OPTIONS{{
 }};
 
 const known_option* find_short(char name) {
+  if (name == LONG_ONLY) return nullptr;
   const auto found =
       std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.short_name == name; });
   return found == OPTIONS.end() ? nullptr : &*found;
@@ -46,7 +50,8 @@ const known_option* find_long(std::string_view name) {
 }
 
 std::string shown(const known_option& known, bool as_long) {
-  return as_long ? "'--" + std::string(known.long_name) + "'" : std::string("'-") + known.short_name + "'";
+  if (as_long || known.short_name == LONG_ONLY) return "'--" + std::string(known.long_name) + "'";
+  return std::string("'-") + known.short_name + "'";
 }
 
 // Sets the number of jobs from the value of -j; returns what is wrong with it, or an empty string.
@@ -77,6 +82,9 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
       return set_command(command::test);
     case option_id::no_overwrite:
       chosen.no_overwrite = true;
+      break;
+    case option_id::no_table:
+      chosen.no_table = true;
       break;
     case option_id::quiet:
       chosen.quiet = true;
