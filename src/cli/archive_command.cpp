@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "archive/file_kind.hpp"
+
 namespace darvex {
 namespace {
 
@@ -12,17 +14,29 @@ struct loaded_archive {
   entry_plan plan;
 };
 
+// `failure` of the index to load, in plain words where the start of the file tells more.
+problem plainly(const archive_file& archive, const problem& failure) {
+  return plain_load_failure(archive, failure).value_or(failure);
+}
+
 maybe_problem load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
                         loaded_archive& loaded) {
   inflater inflate;
   if (auto failure = loaded.archive.open(archive_path)) return failure;
   if (auto failure = command.before_index(loaded.archive)) return failure;
-  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return failure;
+  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return plainly(loaded.archive, *failure);
+  const maybe_problem unchecked = check_index(loaded.archive, loaded.index);
+  // A file of another kind stops here: what its "index" inflated to is not worth a table.bin.
+  if (unchecked) {
+    if (auto plain = plain_load_failure(loaded.archive, *unchecked)) return plain;
+  }
   if (auto failure = command.index_loaded(loaded.index)) return failure;
-  if (auto failure = check_index(loaded.archive, loaded.index)) return failure;
+  if (unchecked) return unchecked;
   const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
   std::uint32_t entry_count = 0;
-  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) return failure;
+  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) {
+    return plainly(loaded.archive, *failure);
+  }
   loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, {chosen.includes, chosen.excludes});
   return std::nullopt;
 }
