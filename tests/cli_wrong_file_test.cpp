@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -83,7 +84,39 @@ TEST(CliWrongFiles, SayWhatTheFileSeemsToBeAndStop) {
       EXPECT_EQ(result.status, 2);
       EXPECT_EQ(result.out, "");
       EXPECT_EQ(result.err, "DarvEx: \"" + wrong.name + "\": " + wrong.reason + "\n");
+      EXPECT_EQ(list_tree(dir.path()), std::vector<std::string>{wrong.name}) << "no folder, no table.bin";
     }
+  }
+}
+
+// Folders made for a run that then stops are taken back while empty: -d's parents too, but no
+// folder that was there before, and none that holds anything.
+TEST(CliWrongFiles, AStoppedRunLeavesNoFolderOfItsOwnMaking) {
+  test_archive damaged = two_entries();
+  damaged.index_stream = zlib_compress(damaged.inflated_index()).substr(0, 12);
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> before;  // folders there before the run
+    std::vector<std::string> after;   // what the tree holds afterwards, the archive aside
+  } cases[] = {
+      {{"--no-table", "file.dat"}, {}, {}},
+      {{"--no-table", "-d", "a/b/c", "file.dat"}, {}, {}},
+      {{"--no-table", "-d", "a/b/c", "file.dat"}, {"a"}, {"a"}},
+      {{"--no-table", "-d", "a/b/c", "file.dat"}, {"a/b/c"}, {"a", "a/b", "a/b/c"}},
+      {{"-d", "a/b/c", "file.dat"}, {}, {"a", "a/b", "a/b/c", "a/b/c/table.bin"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " " + ::testing::PrintToString(c.before));
+    const scratch_dir dir;
+    damaged.write_to((dir / "file.dat").string());
+    for (const std::string& folder : c.before) fs::create_directories(dir / folder);
+    const tool_result result = run_tool(dir.path(), c.args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("index does not inflate"), std::string::npos) << result.err;
+    std::vector<std::string> expected = c.after;
+    expected.push_back("file.dat");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(list_tree(dir.path()), expected);
   }
 }
 

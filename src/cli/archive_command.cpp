@@ -72,6 +72,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
                                 console& screen) {
   loaded_archive loaded;
   if (auto failure = load_plan(command, chosen, archive_path, loaded)) {
+    command.stopped();
     screen.report(*failure);
     return status_for(failure->kind);
   }

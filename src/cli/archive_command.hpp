@@ -25,10 +25,13 @@ struct entry_tally {
 
 class archive_command {
  public:
-  // Runs once the archive is open, before its index is read: extraction makes its directory here.
+  // Runs once the archive is open, before its index is read: extraction names its directory here.
   virtual maybe_problem before_index(const archive_file&) { return std::nullopt; }
-  // Runs once the index is loaded, before it is checked: extraction writes table.bin here.
+  // Runs once the index is loaded, before it is checked: extraction makes its directory and
+  // writes table.bin here.
   virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
+  // Runs when the run stops before its entries: extraction takes back the folders it made.
+  virtual void stopped() {}
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
   virtual entry_sink* sink() = 0;
 

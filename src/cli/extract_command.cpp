@@ -1,4 +1,5 @@
 #include "archive/directory_writer.hpp"
+#include "archive/new_folders.hpp"
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_dir.hpp"
@@ -20,14 +21,20 @@ class extract_command final : public archive_command {
         chosen_.directory ? chosen_.directory : derive_output_dir(archive.path());
     if (!output_dir) return archive.trouble(problem_kind::output, no_output_dir_reason(archive.path()));
     output_dir_ = *output_dir;
-    return directory_.open(output_dir_, chosen_.directory.has_value());
+    return std::nullopt;
   }
 
-  // Written before the index is checked, so that an index that does not inflate shows what it held.
+  // The directory is made only for an index that loads; table.bin is written before the index
+  // is checked, so that an index that does not inflate shows what it held.
   maybe_problem index_loaded(const loaded_index& index) override {
+    const bool with_parents = chosen_.directory.has_value();
+    made_ = missing_folders(output_dir_, with_parents);
+    if (auto failure = directory_.open(output_dir_, with_parents)) return failure;
     if (chosen_.no_table) return std::nullopt;
     return directory_.write_table(index, policy_);
   }
+
+  void stopped() override { remove_while_empty(made_); }
 
   entry_sink* sink() override { return &sink_; }
 
@@ -50,6 +57,7 @@ class extract_command final : public archive_command {
   const options& chosen_;
   existing_files policy_;
   std::string output_dir_;
+  std::vector<std::string> made_;  // the folders of output_dir_ that this run made
   directory_writer directory_;
   directory_sink sink_;
   bool table_replaced_ = false;
