@@ -177,6 +177,23 @@ TEST_F(CliOptions, IncludeAndExcludeChooseTheEntries) {
   }
 }
 
+TEST_F(CliOptions, AnIncludeThatMatchesNothingSuggestsOneThatWould) {
+  const struct {
+    const char* pattern;
+    const char* hint;
+  } cases[] = {
+      {"one.xml", " (a pattern matches the whole stored name: '*one.xml' matches levels/one.xml)"},
+      {"levels", " (a pattern matches the whole stored name: 'levels/*' matches levels/one.xml)"},
+      {"mesh", " (a pattern matches the whole stored name: 'mesh*' matches mesh.bin)"},
+      {"*.png", ""},
+  };
+  for (const auto& c : cases) {
+    const tool_result result = run({"-l", "-i", c.pattern, "file.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, std::string("DarvEx: \"file.dat\": no entry matches \"") + c.pattern + "\"" + c.hint + "\n");
+  }
+}
+
 TEST_F(CliOptions, NoOverwriteKeepsExistingFilesAndTableAndSaysSo) {
   fs::create_directory(dir_ / "file");
   write_file(dir_ / "file/readme.txt", "mine");

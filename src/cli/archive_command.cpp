@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "archive/file_kind.hpp"
+#include "archive/pattern_hint.hpp"
 
 namespace darvex {
 namespace {
@@ -39,6 +40,15 @@ maybe_problem load_plan(archive_command& command, const options& chosen, const s
   }
   loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, {chosen.includes, chosen.excludes});
   return std::nullopt;
+}
+
+// Why `pattern` selected nothing, with a pattern near it that would have selected something.
+std::string unmatched_reason(const std::string& pattern, const entry_plan& plan) {
+  std::string reason = "no entry matches \"" + pattern + "\"";
+  if (const std::optional<pattern_hint> hint = hint_for(pattern, plan.all_names)) {
+    reason += " (a pattern matches the whole stored name: '" + hint->pattern + "' matches " + hint->example + ")";
+  }
+  return reason;
 }
 
 // Hands each entry to the command for its line, then reports any failure and counts it.
@@ -78,7 +88,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   }
   exit_status status = exit_status::ok;
   for (const std::string& pattern : loaded.plan.unmatched) {
-    const problem unmatched{problem_kind::unmatched_pattern, archive_path, "no entry matches \"" + pattern + "\""};
+    const problem unmatched{problem_kind::unmatched_pattern, archive_path, unmatched_reason(pattern, loaded.plan)};
     screen.report(unmatched);
     status = worst(status, status_for(unmatched.kind));
   }

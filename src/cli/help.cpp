@@ -25,7 +25,7 @@ constexpr const char* HELP_BEFORE_GLOB_CASE =
     "  -t, --test            inflate each entry in memory and check it; write nothing\n"
     "  -d, --directory DIR   extract into DIR (made with any missing parents) instead of the\n"
     "                        directory named after the archive\n"
-    "  -i, --include GLOB    only entries whose name matches GLOB (may be repeated)\n"
+    "  -i, --include GLOB    only entries whose whole name matches GLOB (may be repeated)\n"
     "  -x, --exclude GLOB    no entry whose name matches GLOB (may be repeated; wins over -i)\n"
     "  -n, --no-overwrite    never replace a file that exists, table.bin included: such an\n"
     "                        entry is skipped and its line says so\n"
