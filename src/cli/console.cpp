@@ -37,6 +37,11 @@ std::string escaped(std::string_view bytes) {
   return out;
 }
 
+std::string full_reason(const problem& failure) {
+  if (failure.err == 0) return failure.reason;
+  return failure.reason + ": " + platform::error_text(failure.err);
+}
+
 void console::out(std::string_view text, platform::text_kind kind) {
   if (quiet_ || output_error_ != 0) return;
   output_error_ = platform::write_text(out_, {{text, kind}});
@@ -45,6 +50,7 @@ void console::out(std::string_view text, platform::text_kind kind) {
 void console::print(std::string_view text) { out(text, platform::text_kind::tool); }
 void console::print_path(std::string_view path) { out(escaped(path), platform::text_kind::command_line); }
 void console::print_name(std::string_view name) { out(escaped(name), platform::text_kind::stored_name); }
+void console::print_utf8(std::string_view text) { out(text, platform::text_kind::utf8); }
 
 void console::flush() {
   if (quiet_ || output_error_ != 0) return;

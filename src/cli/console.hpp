@@ -18,6 +18,9 @@ namespace darvex {
 // `bytes` with the controls escaped as \xNN.
 std::string escaped(std::string_view bytes);
 
+// A problem's reason, followed by the system's text for its error number when it has one.
+std::string full_reason(const problem& failure);
+
 class console {
  public:
   // A quiet console shows nothing on standard output; messages still reach standard error.
@@ -27,6 +30,7 @@ class console {
   void print(std::string_view text);       // the tool's own text
   void print_path(std::string_view path);  // command-line text
   void print_name(std::string_view name);  // a stored entry name
+  void print_utf8(std::string_view text);  // UTF-8 text with no control characters: JSON Lines
   void flush();
 
   // "DarvEx: <subject>: <reason>[: <the system's text for err>]" on standard error.

@@ -57,7 +57,8 @@ exit_status run(const options& chosen, console& screen) {
 int run_front_end(const std::vector<std::string>& args) {
   const parsed_options parsed = parse_options(args);
   const options& chosen = parsed.chosen;
-  const bool quiet = chosen.quiet && (chosen.what == command::extract || chosen.what == command::test);
+  // Listings, and JSON Lines that were asked for, are shown even so.
+  const bool quiet = chosen.quiet && !chosen.json && (chosen.what == command::extract || chosen.what == command::test);
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);

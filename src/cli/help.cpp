@@ -23,6 +23,8 @@ constexpr const char* HELP_BEFORE_GLOB_CASE =
     "  -l, --list            list each entry's inflated size, span (the bytes its compressed\n"
     "                        stream takes in the archive) and name; write nothing\n"
     "  -t, --test            inflate each entry in memory and check it; write nothing\n"
+    "      --json            with -l or -t: JSON Lines on standard output instead, an object\n"
+    "                        for each entry and one for the archive\n"
     "  -d, --directory DIR   extract into DIR (made with any missing parents) instead of the\n"
     "                        directory named after the archive\n"
     "  -i, --include GLOB    only entries whose whole name matches GLOB (may be repeated)\n"

@@ -11,7 +11,20 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
-enum class option_id { list, test, directory, include, exclude, no_overwrite, no_table, quiet, jobs, help, version };
+enum class option_id {
+  list,
+  test,
+  json,
+  directory,
+  include,
+  exclude,
+  no_overwrite,
+  no_table,
+  quiet,
+  jobs,
+  help,
+  version,
+};
 
 constexpr char LONG_ONLY = '\0';  // the short name of an option that has none
 
@@ -22,9 +35,10 @@ struct known_option {
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 11> OPTIONS{{
+constexpr std::array<known_option, 12> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
+    {option_id::json, LONG_ONLY, "json", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
     {option_id::include, 'i', "include", "GLOB"},
     {option_id::exclude, 'x', "exclude", "GLOB"},
@@ -85,6 +99,9 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
       break;
     case option_id::no_table:
       chosen.no_table = true;
+      break;
+    case option_id::json:
+      chosen.json = true;
       break;
     case option_id::quiet:
       chosen.quiet = true;
@@ -179,7 +196,11 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       chosen.archives.push_back(args[at]);
     }
   }
-  if (chosen.archives.empty()) parsed.error = no_archive_error(chosen);
+  if (chosen.json && chosen.what != command::list && chosen.what != command::test) {
+    parsed.error = "'--json' goes with '-l' or '-t'";
+  } else if (chosen.archives.empty()) {
+    parsed.error = no_archive_error(chosen);
+  }
   return parsed;
 }
 

@@ -28,6 +28,7 @@ struct options {
   std::vector<std::string> excludes;     // -x: never entries matching one of these
   bool no_overwrite = false;             // -n
   bool no_table = false;                 // --no-table: extraction leaves no table.bin
+  bool json = false;                     // --json: -l and -t write JSON Lines
   bool quiet = false;                    // -q
   unsigned jobs = 0;                     // -j: 0 for the default
   std::vector<std::string> archives;

@@ -1,5 +1,6 @@
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
+#include "cli/json_report.hpp"
 
 namespace darvex {
 namespace {
@@ -40,7 +41,7 @@ class test_command final : public archive_command {
 
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen) {
   test_command test(archive_path);
-  return run_archive_command(test, chosen, archive_path, screen);
+  return run_with_chosen_report(test, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

@@ -338,7 +338,7 @@ std::wstring c1_escaped(const std::wstring& text) {
 }
 
 std::wstring wide_for_console(std::string_view text, text_kind kind) {
-  if (kind == text_kind::command_line) return wide_from_utf8(text).value_or(widened(text));
+  if (kind == text_kind::command_line || kind == text_kind::utf8) return wide_from_utf8(text).value_or(widened(text));
   if (kind == text_kind::stored_name) return c1_escaped(wide_from_ansi(text).value_or(widened(text)));
   return widened(text);
 }
