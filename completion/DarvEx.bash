@@ -93,7 +93,7 @@ _DarvEx() {
     word=${cur:0:${#word}+1}
     [[ $word == *d ]] && _DarvEx_reply compgen -d -P "$word" -- "${cur#"$word"}"
   elif [[ $cur == -* ]]; then
-    _DarvEx_reply compgen -W '-l --list -t --test --json -d --directory -i --include -x --exclude
+    _DarvEx_reply compgen -W '-l --list -t --test -p --to-stdout --json -d --directory -i --include -x --exclude
       -n --no-overwrite --no-table -q --quiet -j --jobs -h --help -V --version' -- "$cur"
   else
     _DarvEx_archives "$cur"

@@ -59,10 +59,12 @@ class entry_reporter final : public entry_listener {
   void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
     ++tally_.entries;
     command_.show(entry, outcome, screen_);
-    if (!outcome.failure) return;
-    screen_.report(entry, *outcome.failure);
-    ++tally_.failures;
-    status_ = worst(status_, status_for(outcome.failure->kind));
+    if (outcome.failure) {
+      screen_.report(entry, *outcome.failure);
+      ++tally_.failures;
+      status_ = worst(status_, status_for(outcome.failure->kind));
+    }
+    command_.told(entry);
   }
   void idle() override { screen_.flush(); }
 
@@ -92,6 +94,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
     screen.report(unmatched);
     status = worst(status, status_for(unmatched.kind));
   }
+  command.planned(loaded.plan);
   command.begin(screen);
   entry_reporter reporter(command, screen);
   if (entry_sink* sink = command.sink()) {

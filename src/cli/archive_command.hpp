@@ -32,12 +32,16 @@ class archive_command {
   virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
   // Runs when the run stops before its entries: extraction takes back the folders it made.
   virtual void stopped() {}
+  // Runs once the entries are planned, before any is read: -p learns their order here.
+  virtual void planned(const entry_plan&) {}
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
   virtual entry_sink* sink() = 0;
 
   virtual void begin(console& screen) = 0;  // the lines before the entries
   // The line for one entry, shown before any failure of it is reported.
   virtual void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) = 0;
+  // Runs once an entry's line and any failure of it are reported, in index order.
+  virtual void told(const planned_entry&) {}
   virtual void end(const entry_tally& tally, console& screen) = 0;  // the lines after them
 
  protected:

@@ -46,6 +46,10 @@ class console {
 
   // The errno value of standard output's first failure, or 0.
   int output_error() const { return output_error_; }
+  // Notes a failure of standard output met by a write of raw bytes (-p), unless one came first.
+  void output_failed(int err) {
+    if (output_error_ == 0) output_error_ = err;
+  }
 
  private:
   void out(std::string_view text, platform::text_kind kind);

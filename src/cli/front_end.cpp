@@ -48,6 +48,8 @@ exit_status run(const options& chosen, console& screen) {
       return on_each_archive(chosen, screen, run_list);
     case command::test:
       return on_each_archive(chosen, screen, run_test);
+    case command::to_stdout:
+      return on_each_archive(chosen, screen, run_to_stdout);
   }
   return exit_status::stopped;  // not reached: every command has its case
 }

@@ -23,6 +23,8 @@ constexpr const char* HELP_BEFORE_GLOB_CASE =
     "  -l, --list            list each entry's inflated size, span (the bytes its compressed\n"
     "                        stream takes in the archive) and name; write nothing\n"
     "  -t, --test            inflate each entry in memory and check it; write nothing\n"
+    "  -p, --to-stdout       write each entry's inflated bytes to standard output, in index\n"
+    "                        order, and nothing to disk\n"
     "      --json            with -l or -t: JSON Lines on standard output instead, an object\n"
     "                        for each entry and one for the archive\n"
     "  -d, --directory DIR   extract into DIR (made with any missing parents) instead of the\n"
@@ -62,7 +64,9 @@ constexpr const char* HELP_AFTER_GLOB_CASE =
     "  DarvEx -l file.dat                 see what file.dat holds\n"
     "  DarvEx -t *.dat                    check every archive here\n"
     "  DarvEx -d out -i '*.xml' file.dat  extract only the XML entries, into out/\n"
-    "  DarvEx -n file.dat                 add what is missing, keep every file already there\n";
+    "  DarvEx -n file.dat                 add what is missing, keep every file already there\n"
+    "  DarvEx -p -i readme.txt file.dat   print one entry, write nothing\n"
+    "  DarvEx -l --json file.dat          list for a script: one JSON object a line\n";
 
 }  // namespace
 

@@ -34,6 +34,8 @@ class json_report final : public archive_command {
   maybe_problem before_index(const archive_file& archive) override { return command_.before_index(archive); }
   maybe_problem index_loaded(const loaded_index& index) override { return command_.index_loaded(index); }
   void stopped() override { command_.stopped(); }
+  void planned(const entry_plan& plan) override { command_.planned(plan); }
+  void told(const planned_entry& entry) override { command_.told(entry); }
   entry_sink* sink() override { return command_.sink(); }
 
   void begin(console&) override {}

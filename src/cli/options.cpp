@@ -14,6 +14,7 @@ constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 enum class option_id {
   list,
   test,
+  to_stdout,
   json,
   directory,
   include,
@@ -35,9 +36,10 @@ struct known_option {
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 12> OPTIONS{{
+constexpr std::array<known_option, 13> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
+    {option_id::to_stdout, 'p', "to-stdout", nullptr},
     {option_id::json, LONG_ONLY, "json", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
     {option_id::include, 'i', "include", "GLOB"},
@@ -80,20 +82,37 @@ std::string apply_jobs(const known_option& known, bool as_long, const std::strin
   return {};
 }
 
+// The commands that exclude one another, in the order a message names them.
+constexpr std::array<std::pair<command, const char*>, 3> EXCLUSIVE_COMMANDS{{
+    {command::list, "'-l'"},
+    {command::test, "'-t'"},
+    {command::to_stdout, "'-p'"},
+}};
+
+// Sets the command; returns what is wrong when another excludes it, or an empty string.
+std::string set_command(command what, options& chosen) {
+  const auto is = [](command c) {
+    return [c](const std::pair<command, const char*>& known) { return known.first == c; };
+  };
+  const auto given = std::find_if(EXCLUSIVE_COMMANDS.begin(), EXCLUSIVE_COMMANDS.end(), is(chosen.what));
+  const auto added = std::find_if(EXCLUSIVE_COMMANDS.begin(), EXCLUSIVE_COMMANDS.end(), is(what));
+  if (given != EXCLUSIVE_COMMANDS.end() && given != added) {
+    const auto [first, second] = std::minmax(given, added);
+    return std::string(first->second) + " and " + second->second + " cannot be used together";
+  }
+  chosen.what = what;
+  return {};
+}
+
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
 std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
-  const auto set_command = [&](command what) -> std::string {
-    const bool list_and_test = (chosen.what == command::list && what == command::test) ||
-                               (chosen.what == command::test && what == command::list);
-    if (list_and_test) return "'-l' and '-t' cannot be used together";
-    chosen.what = what;
-    return {};
-  };
   switch (known.id) {
     case option_id::list:
-      return set_command(command::list);
+      return set_command(command::list, chosen);
     case option_id::test:
-      return set_command(command::test);
+      return set_command(command::test, chosen);
+    case option_id::to_stdout:
+      return set_command(command::to_stdout, chosen);
     case option_id::no_overwrite:
       chosen.no_overwrite = true;
       break;

@@ -14,6 +14,7 @@ enum class command {
   extract,
   list,
   test,
+  to_stdout,  // -p
   help,
   version,
 };

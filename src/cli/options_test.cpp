@@ -14,6 +14,8 @@ TEST(Options, ReadsEachOptionInEachOfItsForms) {
   } cases[] = {
       {{"-l", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::list); }},
       {{"--test", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::test); }},
+      {{"-p", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::to_stdout); }},
+      {{"-qp", "--to-stdout", "a.dat"}, [](const options& o) { EXPECT_EQ(o.what, command::to_stdout); }},
       {{"-d", "out", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
       {{"-dout", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
       {{"--directory", "out", "a.dat"}, [](const options& o) { EXPECT_EQ(o.directory, "out"); }},
@@ -81,6 +83,9 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"-ldpatch1.dat"}, "('-d' took 'patch1.dat' as its directory)"},
       {{"-l", "-t", "a.dat"}, "'-l' and '-t' cannot be used together"},
       {{"-tl", "a.dat"}, "'-l' and '-t' cannot be used together"},
+      {{"-pl", "a.dat"}, "'-l' and '-p' cannot be used together"},
+      {{"-t", "--to-stdout", "a.dat"}, "'-t' and '-p' cannot be used together"},
+      {{"-p", "--json", "a.dat"}, "'--json' goes with '-l' or '-t'"},
       {{"--list=yes", "a.dat"}, "option '--list' takes no value"},
       {{"--no-table=yes", "a.dat"}, "option '--no-table' takes no value"},
       {{"--json", "a.dat"}, "'--json' goes with '-l' or '-t'"},
