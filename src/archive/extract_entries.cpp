@@ -111,18 +111,18 @@ class parallel_run {
 
   // Tells the listener of every entry in index order, each as soon as it is done. The listener
   // hears that nothing is ready only once the wait for the next entry has lasted a while, so
-  // that entries finishing in quick succession cost no flush each.
+  // that entries finishing in quick succession cost no flush each, and again each while after
+  // that, so that a progress line stays alive through a long entry.
   void tell(entry_listener& listener) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       std::unique_lock<std::mutex> lock(mutex_);
       const auto done = [&] { return slots_[i].done; };
       if (!done()) {
         awaited_ = i;
-        if (!done_.wait_for(lock, IDLE_AFTER, done)) {
+        while (!done_.wait_for(lock, IDLE_AFTER, done)) {
           lock.unlock();
           listener.idle();
           lock.lock();
-          done_.wait(lock, done);
         }
         awaited_ = NONE;
       }

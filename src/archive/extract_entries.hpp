@@ -33,7 +33,8 @@ class entry_listener {
  public:
   // What became of `entry`: told in index order, from the thread that called extract_entries.
   virtual void entry_done(const planned_entry& entry, const entry_outcome& outcome) = 0;
-  // Nothing more is ready for now: a moment to flush what was told.
+  // Nothing more is ready for now: a moment to flush what was told. Told again every ~20 ms
+  // while a wait lasts.
   virtual void idle() = 0;
 
  protected:

@@ -1,6 +1,7 @@
 #include "cli/archive_command.hpp"
 
 #include <memory>
+#include <optional>
 
 #include "archive/file_kind.hpp"
 #include "archive/pattern_hint.hpp"
@@ -54,7 +55,8 @@ std::string unmatched_reason(const std::string& pattern, const entry_plan& plan)
 // Hands each entry to the command for its line, then reports any failure and counts it.
 class entry_reporter final : public entry_listener {
  public:
-  entry_reporter(archive_command& command, console& screen) : command_(command), screen_(screen) {}
+  entry_reporter(archive_command& command, console& screen, run_progress* progress)
+      : command_(command), screen_(screen), progress_(progress) {}
 
   void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
     ++tally_.entries;
@@ -65,8 +67,15 @@ class entry_reporter final : public entry_listener {
       status_ = worst(status_, status_for(outcome.failure->kind));
     }
     command_.told(entry);
+    if (progress_ != nullptr) progress_->entry_done(entry, outcome);
   }
-  void idle() override { screen_.flush(); }
+  void idle() override {
+    if (progress_ != nullptr) {
+      progress_->idle();
+    } else {
+      screen_.flush();
+    }
+  }
 
   const entry_tally& tally() const { return tally_; }
   exit_status status() const { return status_; }
@@ -74,6 +83,7 @@ class entry_reporter final : public entry_listener {
  private:
   archive_command& command_;
   console& screen_;
+  run_progress* progress_;  // nullptr when there is no terminal to show progress on
   entry_tally tally_;
   exit_status status_ = exit_status::ok;
 };
@@ -96,13 +106,17 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   }
   command.planned(loaded.plan);
   command.begin(screen);
-  entry_reporter reporter(command, screen);
+  std::optional<run_progress> progress;
+  const terminal_report shown = command.at_terminal(screen);
+  if (shown.progress && !chosen.quiet && screen.err_is_terminal()) progress.emplace(screen, loaded.plan, shown);
+  entry_reporter reporter(command, screen, progress ? &*progress : nullptr);
   if (entry_sink* sink = command.sink()) {
     extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen));
   } else {
     tell_entries(loaded.plan, reporter);
   }
   command.end(reporter.tally(), screen);
+  if (progress) progress->finish();
   screen.flush();
   return worst(status, reporter.status());
 }

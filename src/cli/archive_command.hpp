@@ -14,6 +14,7 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/options.hpp"
+#include "cli/run_progress.hpp"
 
 namespace darvex {
 
@@ -43,6 +44,8 @@ class archive_command {
   // Runs once an entry's line and any failure of it are reported, in index order.
   virtual void told(const planned_entry&) {}
   virtual void end(const entry_tally& tally, console& screen) = 0;  // the lines after them
+  // What a terminal shows besides the lines (when standard error is one and -q is not given).
+  virtual terminal_report at_terminal(const console&) const { return {}; }
 
  protected:
   ~archive_command() = default;

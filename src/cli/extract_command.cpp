@@ -51,7 +51,12 @@ class extract_command final : public archive_command {
     }
   }
 
-  void end(const entry_tally&, console& screen) override { screen.print("Extracion Complete"); }
+  // At a terminal the closing message ends its line, so that the prompt starts one of its own.
+  void end(const entry_tally&, console& screen) override {
+    screen.print(screen.out_is_terminal() ? "Extracion Complete\n" : "Extracion Complete");
+  }
+
+  terminal_report at_terminal(const console&) const override { return {true, "written"}; }
 
  private:
   const options& chosen_;

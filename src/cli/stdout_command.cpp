@@ -86,6 +86,11 @@ class stdout_command final : public archive_command {
   void end(const entry_tally&, console& screen) override {
     if (sink_.error() != 0) screen.output_failed(sink_.error());
   }
+  // Nothing may share a terminal with the bytes.
+  terminal_report at_terminal(const console& screen) const override {
+    if (screen.out_is_terminal()) return {};
+    return {true, "written to standard output"};
+  }
 
  private:
   entry_turns turns_;

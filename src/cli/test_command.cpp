@@ -26,6 +26,9 @@ class test_command final : public archive_command {
     screen.print("\n");
   }
 
+  // Its last line sums the run up already.
+  terminal_report at_terminal(const console&) const override { return {true, nullptr}; }
+
   void end(const entry_tally& tally, console& screen) override {
     const std::string tested = std::to_string(tally.entries) + (tally.entries == 1 ? " entry" : " entries");
     const std::string verdict = tally.failures == 0 ? "all OK" : std::to_string(tally.failures) + " failed";

@@ -2,7 +2,8 @@
 
 // Standard output and error as a person at a terminal sees them, or as raw bytes for a program
 // that reads them: whether a stream is a terminal (a console on Windows), how wide it is, one
-// status line redrawn in place on it, and standard output in binary mode.
+// status line redrawn in place on it, and standard output in binary mode. Each query is a
+// system call (under Wine a round trip to its server): ask once and keep the answer.
 
 #include <cstdio>
 #include <string_view>
@@ -10,6 +11,20 @@
 #include "platform/platform.hpp"
 
 namespace platform {
+
+// Whether `stream` is a terminal: on Windows, the console that text_stream_for found.
+bool is_terminal(const text_stream& stream);
+
+// How many columns the terminal behind `stream` shows, or 0 when it cannot tell.
+unsigned terminal_columns(const text_stream& stream);
+
+// Replaces the line the cursor is on with `text` (ASCII, shorter than the terminal is wide),
+// leaving the cursor after it: "\r", the text and "ESC [K" on a terminal, the console API on
+// Windows. 0, or an errno value.
+int show_status_line(const text_stream& stream, std::string_view text);
+
+// Blanks the line the cursor is on and puts the cursor at its start. 0, or an errno value.
+int clear_status_line(const text_stream& stream);
 
 // Makes `stream` pass bytes as they are: on Windows no "\r" before each "\n" and no end at
 // Ctrl-Z; elsewhere streams already do.

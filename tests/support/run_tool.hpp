@@ -19,7 +19,7 @@ namespace darvex::test_support {
 
 struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
-  std::string out;
+  std::string out;  // in a terminal (run_options::in_terminal): what the terminal showed, err empty
   std::string err;
 };
 
@@ -36,6 +36,10 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
+  // When non-zero: stdout (unless stdout_path says otherwise) and stderr are a terminal this
+  // wide, a pseudo-terminal (POSIX only), which reads nothing for terminal_pause first.
+  unsigned terminal_columns = 0;
+  std::chrono::milliseconds terminal_pause{0};
 
   static run_options merging_streams() {
     run_options options;
@@ -50,6 +54,12 @@ struct run_options {
   static run_options pipe_closed_after(std::size_t bytes) {
     run_options options;
     options.pipe_bytes = bytes;
+    return options;
+  }
+  static run_options in_terminal(unsigned columns, std::chrono::milliseconds pause = {}) {
+    run_options options;
+    options.terminal_columns = columns;
+    options.terminal_pause = pause;
     return options;
   }
   static run_options with_environment(std::vector<std::string> settings) {
