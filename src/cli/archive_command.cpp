@@ -59,6 +59,34 @@ class entry_reporter final : public entry_listener {
       : command_(command), screen_(screen), progress_(progress) {}
 
   void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
+    or_cut_short([&] { tell(entry, outcome); });
+  }
+  void idle() override {
+    or_cut_short([&] {
+      if (progress_ != nullptr) {
+        progress_->idle();
+      } else {
+        screen_.flush();
+      }
+    });
+  }
+
+  const entry_tally& tally() const { return tally_; }
+  exit_status status() const { return status_; }
+
+ private:
+  // Runs `step`; when it throws, the command hears that no later entry will be told.
+  template <typename step_function>
+  void or_cut_short(step_function&& step) {
+    try {
+      step();
+    } catch (...) {
+      command_.cut_short();
+      throw;
+    }
+  }
+
+  void tell(const planned_entry& entry, const entry_outcome& outcome) {
     ++tally_.entries;
     command_.show(entry, outcome, screen_);
     if (outcome.failure) {
@@ -69,18 +97,7 @@ class entry_reporter final : public entry_listener {
     command_.told(entry);
     if (progress_ != nullptr) progress_->entry_done(entry, outcome);
   }
-  void idle() override {
-    if (progress_ != nullptr) {
-      progress_->idle();
-    } else {
-      screen_.flush();
-    }
-  }
 
-  const entry_tally& tally() const { return tally_; }
-  exit_status status() const { return status_; }
-
- private:
   archive_command& command_;
   console& screen_;
   run_progress* progress_;  // nullptr when there is no terminal to show progress on

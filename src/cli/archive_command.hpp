@@ -43,6 +43,9 @@ class archive_command {
   virtual void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) = 0;
   // Runs once an entry's line and any failure of it are reported, in index order.
   virtual void told(const planned_entry&) {}
+  // Runs when telling of the entries fails part way (out of memory): no later entry will be
+  // told, so -p's workers stop waiting for their turns.
+  virtual void cut_short() {}
   virtual void end(const entry_tally& tally, console& screen) = 0;  // the lines after them
   // What a terminal shows besides the lines (when standard error is one and -q is not given).
   virtual terminal_report at_terminal(const console&) const { return {}; }

@@ -108,7 +108,7 @@ void console::flush() {
   let_out_held();
   if (quiet_ || output_error_ != 0) return;
   errno = 0;
-  if (std::fflush(stdout) != 0) output_error_ = errno != 0 ? errno : EIO;
+  if (std::fflush(stdout) != 0) output_error_ = platform::failed_write_error();
 }
 
 // One line on standard error, after what standard output holds, so that the two keep their

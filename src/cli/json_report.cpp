@@ -36,6 +36,7 @@ class json_report final : public archive_command {
   void stopped() override { command_.stopped(); }
   void planned(const entry_plan& plan) override { command_.planned(plan); }
   void told(const planned_entry& entry) override { command_.told(entry); }
+  void cut_short() override { command_.cut_short(); }
   entry_sink* sink() override { return command_.sink(); }
   terminal_report at_terminal(const console& screen) const override { return command_.at_terminal(screen); }
 

@@ -4,7 +4,6 @@
 // no more entries are held at once than there are workers.
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -25,15 +24,24 @@ class entry_turns {
     for (const planned_entry& entry : plan.entries) positions_.push_back(entry.position);
   }
 
-  // Returns once every entry of the plan before `entry` has been told of.
-  void wait_turn(const planned_entry& entry) {
+  // Returns once every entry of the plan before `entry` has been told of: true; or once the
+  // telling was cut short: false.
+  bool wait_turn(const planned_entry& entry) {
     std::unique_lock<std::mutex> lock(mutex_);
-    turn_.wait(lock, [&] { return told_ == index_of(entry); });
+    turn_.wait(lock, [&] { return cut_short_ || told_ == index_of(entry); });
+    return !cut_short_;
   }
 
   void told(const planned_entry& entry) {
     const std::lock_guard<std::mutex> lock(mutex_);
     told_ = index_of(entry) + 1;
+    turn_.notify_all();
+  }
+
+  // No later entry will be told: no turn is waited for any more.
+  void cut_short() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    cut_short_ = true;
     turn_.notify_all();
   }
 
@@ -45,9 +53,10 @@ class entry_turns {
   }
 
   std::vector<std::uint32_t> positions_;  // the plan's entries, in its order
-  std::mutex mutex_;                      // guards told_
+  std::mutex mutex_;                      // guards told_ and cut_short_
   std::condition_variable turn_;
   std::size_t told_ = 0;  // how many entries of the plan have been told of
+  bool cut_short_ = false;
 };
 
 // Standard output's sink: each entry's bytes, written in its turn. A failed write ends the
@@ -57,12 +66,9 @@ class stdout_sink final : public entry_sink {
   explicit stdout_sink(entry_turns& turns) : turns_(turns) {}
 
   entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
-    turns_.wait_turn(entry);
+    if (!turns_.wait_turn(entry)) return {};
     // Turns order every write: the one before this finished before this entry's turn came.
-    if (error_ == 0 && length > 0) {
-      errno = 0;
-      if (std::fwrite(data, 1, length, stdout) != length) error_ = errno != 0 ? errno : EIO;
-    }
+    if (error_ == 0 && length > 0) error_ = platform::write_bytes(stdout, data, length);
     return {};
   }
 
@@ -83,6 +89,7 @@ class stdout_command final : public archive_command {
   void begin(console&) override {}
   void show(const planned_entry&, const entry_outcome&, console&) override {}
   void told(const planned_entry& entry) override { turns_.told(entry); }
+  void cut_short() override { turns_.cut_short(); }
   void end(const entry_tally&, console& screen) override {
     if (sink_.error() != 0) screen.output_failed(sink_.error());
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/platform.hpp"
+#include "platform/terminal.hpp"
 #include "platform/text_windows.hpp"
 
 namespace platform {
@@ -367,7 +368,7 @@ int write_text(const text_stream& stream, std::initializer_list<text_part> parts
   for (const text_part& part : parts) bytes += bytes_for_file(part.text, part.kind);
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream.file) == bytes.size()) return 0;
-  return errno != 0 ? errno : EIO;
+  return failed_write_error();
 }
 
 void ignore_broken_pipe() {}

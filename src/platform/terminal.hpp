@@ -26,6 +26,15 @@ int show_status_line(const text_stream& stream, std::string_view text);
 // Blanks the line the cursor is on and puts the cursor at its start. 0, or an errno value.
 int clear_status_line(const text_stream& stream);
 
+// The errno value for a write to a stream that has just failed: errno, or EIO when it is 0. A
+// pipe whose reader has gone is EPIPE on Windows too, where the C runtime calls it EINVAL.
+int failed_write_error();
+
+// Writes `length` bytes to `stream` as they are, after anything it buffers. 0, or an errno value
+// (EPIPE for a pipe whose reader has gone). On Windows straight to the stream's handle, so that
+// the C runtime changes no byte and keeps no error of its own.
+int write_bytes(std::FILE* stream, const void* data, std::size_t length);
+
 // Makes `stream` pass bytes as they are: on Windows no "\r" before each "\n" and no end at
 // Ctrl-Z; elsewhere streams already do.
 void use_binary_output(std::FILE* stream);

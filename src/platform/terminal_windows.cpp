@@ -6,13 +6,19 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "platform/terminal.hpp"
 
 namespace platform {
 namespace {
+
+bool is_pipe_gone(DWORD error) {
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+}
 
 HANDLE handle_of(const text_stream& stream) {
   return GetStdHandle(stream.file == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
@@ -29,6 +35,31 @@ int blank_line(HANDLE console) {
 }
 
 }  // namespace
+
+// The C runtime maps the system's error to errno, and a pipe whose reader has gone to EINVAL;
+// it keeps the system's own in _doserrno (GetLastError may be reset by then). Windows says
+// ERROR_NO_DATA for such a pipe, Wine ERROR_PIPE_NOT_CONNECTED.
+int failed_write_error() {
+  if (errno == EPIPE || (errno == EINVAL && is_pipe_gone(_doserrno))) return EPIPE;
+  return errno != 0 ? errno : EIO;
+}
+
+int write_bytes(std::FILE* stream, const void* data, std::size_t length) {
+  if (std::fflush(stream) != 0) return failed_write_error();
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes, static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30)), &written, nullptr)) {
+      const DWORD error = GetLastError();
+      if (is_pipe_gone(error)) return EPIPE;
+      return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+    }
+    bytes += written;
+    length -= written;
+  }
+  return 0;
+}
 
 bool is_terminal(const text_stream& stream) { return stream.console; }
 
