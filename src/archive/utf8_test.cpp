@@ -29,11 +29,5 @@ TEST(Utf8, TakesWellFormedSequencesOnly) {
   for (const auto& c : cases) EXPECT_EQ(is_utf8(c.bytes), c.well_formed) << c.label;
 }
 
-TEST(Utf8, SequenceLengthIsCountedFromItsLead) {
-  const std::string_view text = "a\xC3\xA9\xE6\xA1\xA3\xF0\x9F\x98\x80\xFF";
-  const std::size_t expected[] = {1, 2, 0, 3, 0, 0, 4, 0, 0, 0, 0};
-  for (std::size_t at = 0; at < text.size(); ++at) EXPECT_EQ(utf8_sequence_length(text, at), expected[at]) << at;
-}
-
 }  // namespace
 }  // namespace darvex

@@ -80,7 +80,10 @@ void console::remove_status() {
   status_shown_ = false;
 }
 
-unsigned console::err_columns() const { return err_terminal_ ? platform::terminal_columns(err_) : 0; }
+unsigned console::err_columns() {
+  if (!err_columns_) err_columns_ = err_terminal_ ? platform::terminal_columns(err_) : 0;
+  return *err_columns_;
+}
 
 void console::hold_output(bool hold) {
   if (!hold) let_out_held();

@@ -13,6 +13,7 @@
 // Whether each stream is a terminal is asked once, when the console is made.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,8 +56,8 @@ class console {
 
   bool out_is_terminal() const { return out_terminal_; }
   bool err_is_terminal() const { return err_terminal_; }
-  // How wide standard error's terminal is, or 0 when it cannot tell.
-  unsigned err_columns() const;
+  // How wide standard error's terminal is, or 0 when it cannot tell: asked the first time.
+  unsigned err_columns();
 
   // Holds standard output's text from now on while standard output is a terminal (`hold`), or
   // lets out what it holds and writes as it comes again.
@@ -86,6 +87,7 @@ class console {
   platform::text_stream err_;
   bool out_terminal_;
   bool err_terminal_;
+  std::optional<unsigned> err_columns_;
   int output_error_ = 0;
   bool status_shown_ = false;
   bool holding_ = false;
