@@ -17,7 +17,10 @@ namespace {
 using args = std::vector<std::string>;
 
 // Bytes a text-mode stream would change: line ends, a lone "\r", Ctrl-Z, a zero byte.
-const std::string RAW = std::string("line\nCRLF\r\nCR\r\x1A\x00end", 20);
+const std::string RAW = std::string(
+    "line\nCRLF\r\nCR\r\x1A\x00"
+    "end",
+    19);
 
 class CliStdout : public ::testing::Test {
  protected:
