@@ -93,8 +93,9 @@ _DarvEx() {
     word=${cur:0:${#word}+1}
     [[ $word == *d ]] && _DarvEx_reply compgen -d -P "$word" -- "${cur#"$word"}"
   elif [[ $cur == -* ]]; then
-    _DarvEx_reply compgen -W '-l --list -t --test -d --directory -i --include -x --exclude
-      -n --no-overwrite -q --quiet -j --jobs --strip-components -h --help -V --version' -- "$cur"
+    _DarvEx_reply compgen -W '-l --list -t --test -p --to-stdout --json -d --directory -i --include
+      -x --exclude -n --no-overwrite --no-table -q --quiet -j --jobs --strip-components -h --help
+      -V --version' -- "$cur"
   else
     _DarvEx_archives "$cur"
   fi

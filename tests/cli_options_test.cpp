@@ -176,6 +176,22 @@ TEST_F(CliOptions, IncludeAndExcludeChooseTheEntries) {
   }
 }
 
+TEST_F(CliOptions, AnIncludeThatMatchesNothingSuggestsOneThatWould) {
+  const struct {
+    const char* pattern;
+    const char* hint;
+  } cases[] = {
+      {"one.xml", " (a pattern matches the whole stored name: '*one.xml' matches levels/one.xml)"},
+      {"mesh", " (a pattern matches the whole stored name: 'mesh*' matches mesh.bin)"},
+      {"*.png", ""},
+  };
+  for (const auto& c : cases) {
+    const tool_result result = run({"-l", "-i", c.pattern, "file.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, std::string("DarvEx: \"file.dat\": no entry matches \"") + c.pattern + "\"" + c.hint + "\n");
+  }
+}
+
 TEST_F(CliOptions, NoOverwriteKeepsExistingFilesAndTableAndSaysSo) {
   fs::create_directory(dir_ / "file");
   write_file(dir_ / "file/readme.txt", "mine");
@@ -201,6 +217,25 @@ TEST_F(CliOptions, NoOverwriteKeepsExistingFilesAndTableAndSaysSo) {
   const tool_result again = run({"-n", "-j", "2", "twice.dat"});
   EXPECT_EQ(again.out,
             "\ntwice\\same.txt  (exists, not replaced)\ntwice\\same.txt  (exists, not replaced)\nExtracion Complete");
+}
+
+TEST_F(CliOptions, NoTableLeavesOnlyTheEntries) {
+  test_archive archive;
+  archive.entries = {entry("a.txt", "a"), entry("table.bin", "an entry of that name")};
+  archive.write_to((dir_ / "own.dat").string());
+  for (const args& given : {args{"--no-table", "file.dat"}, args{"--no-table", "-d", "game", "file.dat"}}) {
+    SCOPED_TRACE(::testing::PrintToString(given));
+    const std::string output_dir = given.size() == 2 ? "file" : "game";
+    fs::create_directories(dir_ / output_dir / "levels");
+    const tool_result result = run(given);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(dir_ / output_dir / "table.bin"));
+    EXPECT_EQ(file(output_dir + "/readme.txt"), "read me\n");
+  }
+  const tool_result own = run({"--no-table", "own.dat"});
+  EXPECT_EQ(own.status, 0);
+  EXPECT_EQ(own.err, "") << "an entry named table.bin replaces no index dump";
+  EXPECT_EQ(file("own/table.bin"), "an entry of that name");
 }
 
 TEST_F(CliOptions, QuietPrintsNothingOnStdoutButKeepsErrorsAndStatus) {
@@ -295,6 +330,7 @@ TEST_F(CliOptions, UsageErrorsTouchNothingAndPointToHelp) {
       {{"--directory"}, "option '--directory' needs DIR"},
       {{"-l"}, "no archive given"},
       {{"-n", "--"}, "no archive given"},
+      {{"-d", "file.dat"}, "no archive given ('-d' took 'file.dat' as its directory)"},
       {{"-l", "-t", "file.dat"}, "'-l' and '-t' cannot be used together"},
       {{"-j", "0", "file.dat"}, "option '-j' takes a number of jobs from 1 to 64, not '0'"},
       {{"file.dat", "-l"}, "option '-l' after an archive: options come first (use -- before an archive named so)"},

@@ -51,7 +51,8 @@ short_options=$("$tool" --help | sed -nE 's/^  (-[a-zA-Z]),.*/\1/p' | LC_ALL=C s
 #      command line                what is offered
 expect "DarvEx --di"               "--directory"
 expect "DarvEx --"                 "$long_options"
-expect "DarvEx -l --no"            "--no-overwrite"
+expect "DarvEx -l --no"            "--no-overwrite --no-table"
+expect "DarvEx -l --no-o"          "--no-overwrite"
 expect "DarvEx -d "                "sub"
 expect "DarvEx --directory "       "sub"
 expect "DarvEx --directory = "     "sub"

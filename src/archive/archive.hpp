@@ -22,6 +22,8 @@ inline constexpr std::size_t NAME_SLOT_SIZE = 256;
 inline constexpr std::size_t INDEX_BUFFER_SIZE = 524288;    // 0x80000
 inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB: the largest span or size
 inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, as extraction leaves it
+inline constexpr std::size_t INDEX_OFFSET_FIELD = 8;        // where the header's index_offset lies
+inline constexpr std::size_t HEADER_SIZE = 12;              // 8 bytes not interpreted, then index_offset
 
 // Bytes in memory read one at a time, as from a stream: a read past the end gives 0xFF.
 class byte_cursor {

@@ -178,6 +178,7 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
     planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection.strip_components);
     if (!entry.refused()) read_up_to = entry.end;
+    if (!selection.includes.empty()) plan.all_names.push_back(entry.name);
     // Every include is tried, so that one is unmatched only when it matches no entry at all.
     const bool included = includes.match_all(entry.folded_name) || includes.empty();
     if (!included || excludes.match_any(entry.folded_name)) continue;

@@ -50,6 +50,9 @@ struct entry_selection {
 struct entry_plan {
   std::vector<planned_entry> entries;  // the selected entries, in index order
   std::vector<std::string> unmatched;  // the includes that match no entry at all
+  // Every entry's stored name, selected or not, when there are includes: where a hint for an
+  // unmatched one is looked for.
+  std::vector<std::string> all_names;
 };
 
 // Plans the entries of the table that `selection` takes, in index order. Entry i's span runs

@@ -72,6 +72,9 @@ struct worker_tools {
 class turn {
  public:
   virtual void wait() = 0;
+  // For a sink that takes entries in index order: waits until every earlier entry has been
+  // told; false when the telling was cut short and none will be.
+  virtual bool wait_until_told() = 0;
   // Whether the earlier entry of the same file kept what was there; false when there is none.
   virtual bool earlier_kept() const = 0;
 
@@ -105,9 +108,11 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
     return {damaged(std::move(unread->reason), unread->err)};
   }
   const inflate_result inflated = tools.inflate->inflate(data, entry.size, span, span_length);
-  if (inflated.outcome == inflate_outcome::out_of_memory)
+  if (inflated.outcome == inflate_outcome::out_of_memory) {
     return starved(describe_inflate_failure(inflated, entry.size));
+  }
   its_turn.wait();
+  if (sink.in_index_order() && !its_turn.wait_until_told()) return {};
   entry_outcome outcome = tools.writer->take(entry, data, inflated.produced);
   if (outcome.failure || outcome.kept_existing || inflated.outcome == inflate_outcome::complete) return outcome;
   return {damaged(describe_inflate_failure(inflated, entry.size))};
@@ -132,6 +137,7 @@ class in_order_turn final : public turn {
  public:
   explicit in_order_turn(bool earlier_kept) : earlier_kept_(earlier_kept) {}
   void wait() override {}
+  bool wait_until_told() override { return true; }
   bool earlier_kept() const override { return earlier_kept_; }
 
  private:
@@ -181,21 +187,29 @@ class parallel_run {
     gate_.quit();
     const std::lock_guard<std::mutex> lock(tell_mutex_);
     ++workers_done_;
-    told_.notify_one();
+    tell_wakeup_.notify_one();
   }
 
   // Tells the listener of every entry in index order, each as soon as it is done. The listener
   // hears that nothing is ready only once the wait for the next entry has lasted a while, so
-  // that entries finishing in quick succession cost no flush each. Entries no worker took
+  // that entries finishing in quick succession cost no flush each, and again each while after
+  // that, so that a progress line stays alive through a long entry. Entries no worker took
   // (after an interrupt) are not told.
   void tell(entry_listener& listener, std::size_t worker_count) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (wait_to_tell(i, listener, worker_count)) listener.entry_done(entries_[i], slots_[i].outcome);
+    try {
+      for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (wait_to_tell(i, listener, worker_count)) listener.entry_done(entries_[i], slots_[i].outcome);
+        told_through(i + 1);
+      }
+    } catch (...) {
+      told_through(CUT_SHORT);  // no worker may wait for a turn that will not come
+      throw;
     }
   }
 
  private:
   static constexpr std::size_t NONE = SIZE_MAX;
+  static constexpr std::size_t CUT_SHORT = SIZE_MAX;
   static constexpr std::chrono::milliseconds IDLE_AFTER{20};
 
   // One entry of the plan as the workers and the calling thread share it.
@@ -209,7 +223,7 @@ class parallel_run {
   // worker that waits is not active, so that a lone run may start meanwhile.
   class worker_turn final : public turn {
    public:
-    worker_turn(parallel_run& run, std::size_t i) : run_(run), entry_(run.entries_[i]) {}
+    worker_turn(parallel_run& run, std::size_t i) : run_(run), index_(i), entry_(run.entries_[i]) {}
 
     void wait() override {
       if (waited_ || !entry_.waits_for || is_done(*entry_.waits_for)) {
@@ -217,23 +231,48 @@ class parallel_run {
         return;
       }
       run_.gate_.pause();
-      wait_idle();
+      wait_for_earlier();
       run_.gate_.resume();
     }
-    // Waits without counting as active, as a worker about to run alone must.
+    // Waits without counting as active, as a worker about to run alone must: for the earlier
+    // entry, and where entries are handed over in order for every earlier one to be told, so that
+    // the lone run waits for nothing.
     void wait_idle() {
-      if (entry_.waits_for) run_.slots_[*entry_.waits_for].done.wait(false);
-      waited_ = true;
+      wait_for_earlier();
+      if (run_.sink_.in_index_order()) wait_for_telling();
     }
     bool earlier_kept() const override { return entry_.same_file_as && run_.slots_[*entry_.same_file_as].kept; }
 
+    bool wait_until_told() override {
+      if (run_.told_.load() < index_) {
+        run_.gate_.pause();
+        wait_for_telling();
+        run_.gate_.resume();
+      }
+      return run_.told_.load() != CUT_SHORT;
+    }
+
    private:
+    void wait_for_earlier() {
+      if (entry_.waits_for) run_.slots_[*entry_.waits_for].done.wait(false);
+      waited_ = true;
+    }
+    void wait_for_telling() const {
+      for (std::size_t told = run_.told_.load(); told < index_; told = run_.told_.load()) run_.told_.wait(told);
+    }
+
     bool is_done(std::size_t slot) const { return run_.slots_[slot].done.load(); }
 
     parallel_run& run_;
+    std::size_t index_;
     const planned_entry& entry_;
     bool waited_ = false;
   };
+
+  void told_through(std::size_t count) {
+    told_.store(count);
+    told_.notify_all();
+  }
 
   void finish(std::size_t i, entry_outcome outcome) {
     slot& finished = slots_[i];
@@ -244,7 +283,7 @@ class parallel_run {
     // Waking costs a system call: only when the calling thread waits for this very slot.
     if (awaited_.load() == i) {
       const std::lock_guard<std::mutex> lock(tell_mutex_);
-      told_.notify_one();
+      tell_wakeup_.notify_one();
     }
   }
 
@@ -254,11 +293,10 @@ class parallel_run {
     std::unique_lock<std::mutex> lock(tell_mutex_);
     awaited_.store(i);
     const auto ready = [&] { return slots_[i].done.load() || workers_done_ == worker_count; };
-    if (!told_.wait_for(lock, IDLE_AFTER, ready)) {
+    while (!tell_wakeup_.wait_for(lock, IDLE_AFTER, ready)) {
       lock.unlock();
       listener.idle();
       lock.lock();
-      told_.wait(lock, ready);
     }
     awaited_.store(NONE);
     return slots_[i].done.load();
@@ -272,9 +310,10 @@ class parallel_run {
   std::atomic<std::size_t> next_{0};
   solo_gate gate_;
   std::mutex tell_mutex_;  // guards the calling thread's wait and workers_done_
-  std::condition_variable told_;
+  std::condition_variable tell_wakeup_;
   std::atomic<std::size_t> awaited_{NONE};  // the slot the calling thread waits for
   std::size_t workers_done_ = 0;
+  std::atomic<std::size_t> told_{0};  // how many of the first entries were told; CUT_SHORT when none more will be
 };
 
 // Starts up to `count` workers; fewer when the system will not make more threads. Each is

@@ -43,6 +43,9 @@ class entry_sink {
   virtual std::unique_ptr<entry_writer> writer() = 0;
   // Whether before_reading looks at what earlier entries left, and so must wait for its turn.
   virtual bool decides_in_turn() const = 0;
+  // Whether entries must be handed over in index order, each once every earlier one has been
+  // told to the listener (standard output's bytes follow each other and the messages before).
+  virtual bool in_index_order() const { return false; }
 
  protected:
   ~entry_sink() = default;
@@ -53,7 +56,8 @@ class entry_listener {
  public:
   // What became of `entry`: told in index order, from the thread that called extract_entries.
   virtual void entry_done(const planned_entry& entry, const entry_outcome& outcome) = 0;
-  // Nothing more is ready for now: a moment to flush what was told.
+  // Nothing more is ready for now: a moment to flush what was told. Told again every ~20 ms
+  // while a wait lasts.
   virtual void idle() = 0;
 
  protected:

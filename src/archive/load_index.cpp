@@ -20,8 +20,6 @@
 namespace darvex {
 namespace {
 
-constexpr std::uint64_t INDEX_OFFSET_FIELD = 8;
-
 // The header's index_offset. Bytes past the end of a short archive read as 0xFF, as from a stream.
 maybe_problem read_index_offset(const archive_file& archive, std::uint32_t& index_offset) {
   unsigned char field[4];

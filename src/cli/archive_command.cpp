@@ -1,7 +1,10 @@
 #include "cli/archive_command.hpp"
 
 #include <memory>
+#include <optional>
 
+#include "archive/file_kind.hpp"
+#include "archive/pattern_hint.hpp"
 #include "platform/process.hpp"
 
 namespace darvex {
@@ -16,36 +19,66 @@ struct loaded_archive {
   entry_plan plan;
 };
 
+// `failure` of the index to load, in plain words where the start of the file tells more.
+problem plainly(const archive_file& archive, const problem& failure) {
+  return plain_load_failure(archive, failure).value_or(failure);
+}
+
 maybe_problem load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
                         loaded_archive& loaded) {
   inflater inflate;
   if (auto failure = loaded.archive.open(archive_path)) return failure;
   if (auto failure = command.before_index(loaded.archive)) return failure;
-  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return failure;
+  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return plainly(loaded.archive, *failure);
+  const maybe_problem unchecked = check_index(loaded.archive, loaded.index);
+  // A file of another kind stops here: what its "index" inflated to is not worth a table.bin.
+  if (unchecked) {
+    if (auto plain = plain_load_failure(loaded.archive, *unchecked)) return plain;
+  }
   if (auto failure = command.index_loaded(loaded.index)) return failure;
-  if (auto failure = check_index(loaded.archive, loaded.index)) return failure;
+  if (unchecked) return unchecked;
   const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
   std::uint32_t entry_count = 0;
-  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) return failure;
+  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) {
+    return plainly(loaded.archive, *failure);
+  }
   loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset,
                              {chosen.includes, chosen.excludes, chosen.strip_components});
   return std::nullopt;
 }
 
+// Why `pattern` selected nothing, with a pattern near it that would have selected something.
+std::string unmatched_reason(const std::string& pattern, const entry_plan& plan) {
+  std::string reason = "no entry matches \"" + pattern + "\"";
+  if (const std::optional<pattern_hint> hint = hint_for(pattern, plan.all_names)) {
+    reason += " (a pattern matches the whole stored name: '" + hint->pattern + "' matches " + hint->example + ")";
+  }
+  return reason;
+}
+
 // Hands each entry to the command for its line, then reports any failure and counts it.
 class entry_reporter final : public entry_listener {
  public:
-  entry_reporter(archive_command& command, console& screen) : command_(command), screen_(screen) {}
+  entry_reporter(archive_command& command, console& screen, run_progress* progress)
+      : command_(command), screen_(screen), progress_(progress) {}
 
   void entry_done(const planned_entry& entry, const entry_outcome& outcome) override {
     ++tally_.entries;
     command_.show(entry, outcome, screen_);
-    if (!outcome.failure) return;
-    screen_.report(entry, *outcome.failure);
-    ++tally_.failures;
-    status_ = worst(status_, status_for(outcome.failure->kind));
+    if (outcome.failure) {
+      screen_.report(entry, *outcome.failure);
+      ++tally_.failures;
+      status_ = worst(status_, status_for(outcome.failure->kind));
+    }
+    if (progress_ != nullptr) progress_->entry_done(entry, outcome);
   }
-  void idle() override { screen_.flush(); }
+  void idle() override {
+    if (progress_ != nullptr) {
+      progress_->idle();
+    } else {
+      screen_.flush();
+    }
+  }
 
   const entry_tally& tally() const { return tally_; }
   exit_status status() const { return status_; }
@@ -53,6 +86,7 @@ class entry_reporter final : public entry_listener {
  private:
   archive_command& command_;
   console& screen_;
+  run_progress* progress_;  // nullptr when there is no terminal to show progress on
   entry_tally tally_;
   exit_status status_ = exit_status::ok;
 };
@@ -63,17 +97,21 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
                                 console& screen) {
   loaded_archive loaded;
   if (auto failure = load_plan(command, chosen, archive_path, loaded)) {
+    command.stopped();
     screen.report(*failure);
     return status_for(failure->kind);
   }
   exit_status status = exit_status::ok;
   for (const std::string& pattern : loaded.plan.unmatched) {
-    const problem unmatched{problem_kind::unmatched_pattern, archive_path, "no entry matches \"" + pattern + "\""};
+    const problem unmatched{problem_kind::unmatched_pattern, archive_path, unmatched_reason(pattern, loaded.plan)};
     screen.report(unmatched);
     status = worst(status, status_for(unmatched.kind));
   }
   command.begin(screen);
-  entry_reporter reporter(command, screen);
+  std::optional<run_progress> progress;
+  const terminal_report shown = command.at_terminal(screen);
+  if (shown.progress && !chosen.quiet && screen.err_is_terminal()) progress.emplace(screen, loaded.plan, shown);
+  entry_reporter reporter(command, screen, progress ? &*progress : nullptr);
   if (entry_sink* sink = command.sink()) {
     extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen), interrupted);
   } else {
@@ -81,6 +119,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   }
   // An interrupted run ends without its closing lines: the front end says why.
   if (!interrupted()) command.end(reporter.tally(), screen);
+  if (progress) progress->finish();
   screen.flush();
   return worst(status, reporter.status());
 }

@@ -14,6 +14,7 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/options.hpp"
+#include "cli/run_progress.hpp"
 
 namespace darvex {
 
@@ -25,10 +26,13 @@ struct entry_tally {
 
 class archive_command {
  public:
-  // Runs once the archive is open, before its index is read: extraction makes its directory here.
+  // Runs once the archive is open, before its index is read: extraction names its directory here.
   virtual maybe_problem before_index(const archive_file&) { return std::nullopt; }
-  // Runs once the index is loaded, before it is checked: extraction writes table.bin here.
+  // Runs once the index is loaded, before it is checked: extraction makes its directory and
+  // writes table.bin here.
   virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
+  // Runs when the run stops before its entries: extraction takes back the folders it made.
+  virtual void stopped() {}
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
   virtual entry_sink* sink() = 0;
 
@@ -36,6 +40,8 @@ class archive_command {
   // The line for one entry, shown before any failure of it is reported.
   virtual void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) = 0;
   virtual void end(const entry_tally& tally, console& screen) = 0;  // the lines after them
+  // What a terminal shows besides the lines (when standard error is one and -q is not given).
+  virtual terminal_report at_terminal(const console&) const { return {}; }
 
  protected:
   ~archive_command() = default;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The three things the tool does with an archive. Each runs its own archive_command through
+// The four things the tool does with an archive. Each runs its own archive_command through
 // run_archive_command, which reports every problem and gives the status.
 
 #include <string>
@@ -14,5 +14,6 @@ namespace darvex {
 exit_status run_extract(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_list(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen);
+exit_status run_to_stdout(const options& chosen, const std::string& archive_path, console& screen);
 
 }  // namespace darvex

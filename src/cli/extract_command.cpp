@@ -1,4 +1,5 @@
 #include "archive/directory_writer.hpp"
+#include "archive/new_folders.hpp"
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_dir.hpp"
@@ -20,11 +21,21 @@ class extract_command final : public archive_command {
         chosen_.directory ? chosen_.directory : derive_output_dir(archive.path());
     if (!output_dir) return archive.trouble(problem_kind::output, no_output_dir_reason(archive.path()));
     output_dir_ = *output_dir;
-    return directory_.open(output_dir_, chosen_.directory.has_value(), archive);
+    archive_ = &archive;
+    return std::nullopt;
   }
 
-  // Written before the index is checked, so that an index that does not inflate shows what it held.
-  maybe_problem index_loaded(const loaded_index& index) override { return directory_.write_table(index, policy_); }
+  // The directory is made only for an index that loads; table.bin is written before the index
+  // is checked, so that an index that does not inflate shows what it held.
+  maybe_problem index_loaded(const loaded_index& index) override {
+    const bool with_parents = chosen_.directory.has_value();
+    made_ = missing_folders(output_dir_, with_parents);
+    if (auto failure = directory_.open(output_dir_, with_parents, *archive_)) return failure;
+    if (chosen_.no_table) return std::nullopt;
+    return directory_.write_table(index, policy_);
+  }
+
+  void stopped() override { remove_while_empty(made_); }
 
   entry_sink* sink() override { return &sink_; }
 
@@ -35,18 +46,25 @@ class extract_command final : public archive_command {
     screen.print("\\");
     screen.print_name(entry.name);
     screen.print(outcome.kept_existing ? "  (exists, not replaced)\n" : "\n");
-    if (entry.names_table && !outcome.failure && !outcome.kept_existing && !table_replaced_) {
+    if (entry.names_table && !chosen_.no_table && !outcome.failure && !outcome.kept_existing && !table_replaced_) {
       screen.note(entry, std::string("replaces the index dump ") + TABLE_NAME + " (the entry is kept)");
       table_replaced_ = true;
     }
   }
 
-  void end(const entry_tally&, console& screen) override { screen.print("Extracion Complete"); }
+  // At a terminal the closing message ends its line, so that the prompt starts one of its own.
+  void end(const entry_tally&, console& screen) override {
+    screen.print(screen.out_is_terminal() ? "Extracion Complete\n" : "Extracion Complete");
+  }
+
+  terminal_report at_terminal(const console&) const override { return {true, "written"}; }
 
  private:
   const options& chosen_;
   existing_files policy_;
   std::string output_dir_;
+  const archive_file* archive_ = nullptr;  // the archive being read: no entry may replace it
+  std::vector<std::string> made_;          // the folders of output_dir_ that this run made
   directory_writer directory_;
   directory_sink sink_;
   bool table_replaced_ = false;

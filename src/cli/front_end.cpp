@@ -1,5 +1,6 @@
 #include "cli/front_end.hpp"
 
+#include <cerrno>
 #include <new>
 
 #include "cli/commands.hpp"
@@ -49,6 +50,8 @@ exit_status run(const options& chosen, console& screen) {
       return on_each_archive(chosen, screen, run_list);
     case command::test:
       return on_each_archive(chosen, screen, run_test);
+    case command::to_stdout:
+      return on_each_archive(chosen, screen, run_to_stdout);
   }
   return exit_status::stopped;  // not reached: every command has its case
 }
@@ -58,7 +61,8 @@ exit_status run(const options& chosen, console& screen) {
 int run_front_end(const std::vector<std::string>& args) {
   const parsed_options parsed = parse_options(args);
   const options& chosen = parsed.chosen;
-  const bool quiet = chosen.quiet && (chosen.what == command::extract || chosen.what == command::test);
+  // Listings, and JSON Lines that were asked for, are shown even so.
+  const bool quiet = chosen.quiet && !chosen.json && (chosen.what == command::extract || chosen.what == command::test);
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);
@@ -66,7 +70,8 @@ int run_front_end(const std::vector<std::string>& args) {
   }
   exit_status status = run(chosen, screen);
   screen.flush();
-  if (int err = screen.output_error()) {
+  // A reader that closed the pipe early (`| head`) wanted no more: that is no failure.
+  if (int err = screen.output_error(); err != 0 && err != EPIPE) {
     screen.report("standard output", platform::error_text(err));
     status = worst(status, status_for(problem_kind::standard_output));
   }

@@ -2,6 +2,7 @@
 
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
+#include "cli/json_report.hpp"
 
 namespace darvex {
 namespace {
@@ -50,7 +51,7 @@ class list_command final : public archive_command {
 
 exit_status run_list(const options& chosen, const std::string& archive_path, console& screen) {
   list_command listing(archive_path);
-  return run_archive_command(listing, chosen, archive_path, screen);
+  return run_with_chosen_report(listing, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

@@ -14,40 +14,48 @@ constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 enum class option_id {
   list,
   test,
+  to_stdout,
+  json,
   directory,
   include,
   exclude,
   no_overwrite,
+  no_table,
   quiet,
   jobs,
   strip_components,
   help,
-  version
+  version,
 };
+
+constexpr char LONG_ONLY = '\0';  // the short name of an option that has none
 
 struct known_option {
   option_id id;
-  char short_name;  // '\0' for an option that has only its long name
+  char short_name;  // LONG_ONLY for an option that has only its long name
   std::string_view long_name;
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 11> OPTIONS{{
+constexpr std::array<known_option, 14> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
+    {option_id::to_stdout, 'p', "to-stdout", nullptr},
+    {option_id::json, LONG_ONLY, "json", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
     {option_id::include, 'i', "include", "GLOB"},
     {option_id::exclude, 'x', "exclude", "GLOB"},
     {option_id::no_overwrite, 'n', "no-overwrite", nullptr},
+    {option_id::no_table, LONG_ONLY, "no-table", nullptr},
     {option_id::quiet, 'q', "quiet", nullptr},
     {option_id::jobs, 'j', "jobs", "N"},
-    {option_id::strip_components, '\0', "strip-components", "N"},
+    {option_id::strip_components, LONG_ONLY, "strip-components", "N"},
     {option_id::help, 'h', "help", nullptr},
     {option_id::version, 'V', "version", nullptr},
 }};
 
 const known_option* find_short(char name) {
-  if (name == '\0') return nullptr;
+  if (name == LONG_ONLY) return nullptr;
   const auto found =
       std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.short_name == name; });
   return found == OPTIONS.end() ? nullptr : &*found;
@@ -60,7 +68,8 @@ const known_option* find_long(std::string_view name) {
 }
 
 std::string shown(const known_option& known, bool as_long) {
-  return as_long ? "'--" + std::string(known.long_name) + "'" : std::string("'-") + known.short_name + "'";
+  if (as_long || known.short_name == LONG_ONLY) return "'--" + std::string(known.long_name) + "'";
+  return std::string("'-") + known.short_name + "'";
 }
 
 // The whole of `value` as a number from `low` to `high`, or nothing.
@@ -83,22 +92,45 @@ std::string apply_number(const known_option& known, bool as_long, const std::str
   return {};
 }
 
+// The commands that exclude one another, in the order a message names them.
+constexpr std::array<std::pair<command, const char*>, 3> EXCLUSIVE_COMMANDS{{
+    {command::list, "'-l'"},
+    {command::test, "'-t'"},
+    {command::to_stdout, "'-p'"},
+}};
+
+// Sets the command; returns what is wrong when another excludes it, or an empty string.
+std::string set_command(command what, options& chosen) {
+  const auto is = [](command c) {
+    return [c](const std::pair<command, const char*>& known) { return known.first == c; };
+  };
+  const auto given = std::find_if(EXCLUSIVE_COMMANDS.begin(), EXCLUSIVE_COMMANDS.end(), is(chosen.what));
+  const auto added = std::find_if(EXCLUSIVE_COMMANDS.begin(), EXCLUSIVE_COMMANDS.end(), is(what));
+  if (given != EXCLUSIVE_COMMANDS.end() && given != added) {
+    const auto [first, second] = std::minmax(given, added);
+    return std::string(first->second) + " and " + second->second + " cannot be used together";
+  }
+  chosen.what = what;
+  return {};
+}
+
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
 std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
-  const auto set_command = [&](command what) -> std::string {
-    const bool list_and_test = (chosen.what == command::list && what == command::test) ||
-                               (chosen.what == command::test && what == command::list);
-    if (list_and_test) return "'-l' and '-t' cannot be used together";
-    chosen.what = what;
-    return {};
-  };
   switch (known.id) {
     case option_id::list:
-      return set_command(command::list);
+      return set_command(command::list, chosen);
     case option_id::test:
-      return set_command(command::test);
+      return set_command(command::test, chosen);
+    case option_id::to_stdout:
+      return set_command(command::to_stdout, chosen);
     case option_id::no_overwrite:
       chosen.no_overwrite = true;
+      break;
+    case option_id::no_table:
+      chosen.no_table = true;
+      break;
+    case option_id::json:
+      chosen.json = true;
       break;
     case option_id::quiet:
       chosen.quiet = true;
@@ -118,6 +150,7 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
     case option_id::directory:
       if (value.empty()) return "option " + shown(known, as_long) + " needs a directory name";
       chosen.directory = value;
+      chosen.directory_option = shown(known, as_long);
       break;
     case option_id::jobs:
       return apply_number(known, as_long, value, "jobs", 1, MAX_JOBS, chosen.jobs);
@@ -160,6 +193,12 @@ std::string read_option(const std::vector<std::string>& args, std::size_t& at, o
 
 bool looks_like_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+// What to say when no archive follows the options: -d may have taken the one meant.
+std::string no_archive_error(const options& chosen) {
+  if (!chosen.directory) return "no archive given";
+  return "no archive given (" + chosen.directory_option + " took '" + *chosen.directory + "' as its directory)";
+}
+
 }  // namespace
 
 parsed_options parse_options(const std::vector<std::string>& args) {
@@ -188,7 +227,11 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       chosen.archives.push_back(args[at]);
     }
   }
-  if (chosen.archives.empty()) parsed.error = "no archive given";
+  if (chosen.json && chosen.what != command::list && chosen.what != command::test) {
+    parsed.error = "'--json' goes with '-l' or '-t'";
+  } else if (chosen.archives.empty()) {
+    parsed.error = no_archive_error(chosen);
+  }
   return parsed;
 }
 

@@ -14,6 +14,7 @@ enum class command {
   extract,
   list,
   test,
+  to_stdout,  // -p
   help,
   version,
 };
@@ -25,9 +26,12 @@ inline constexpr unsigned MAX_STRIPPED_PARTS = 255;
 struct options {
   command what = command::extract;
   std::optional<std::string> directory;  // -d: instead of the name less its last four characters
+  std::string directory_option;          // how -d was written ("'-d'", "'--directory'"), for messages
   std::vector<std::string> includes;     // -i: only entries matching one of these
   std::vector<std::string> excludes;     // -x: never entries matching one of these
   bool no_overwrite = false;             // -n
+  bool no_table = false;                 // --no-table: extraction leaves no table.bin
+  bool json = false;                     // --json: -l and -t write JSON Lines
   bool quiet = false;                    // -q
   unsigned jobs = 0;                     // -j: 0 for the default
   unsigned strip_components = 0;         // --strip-components: leading name parts dropped

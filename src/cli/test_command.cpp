@@ -1,5 +1,6 @@
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
+#include "cli/json_report.hpp"
 
 namespace darvex {
 namespace {
@@ -33,6 +34,9 @@ class test_command final : public archive_command {
     screen.print("\n");
   }
 
+  // Its last line sums the run up already.
+  terminal_report at_terminal(const console&) const override { return {true, nullptr}; }
+
   void end(const entry_tally& tally, console& screen) override {
     const std::string tested = std::to_string(tally.entries) + (tally.entries == 1 ? " entry" : " entries");
     const std::string verdict = tally.failures == 0 ? "all OK" : std::to_string(tally.failures) + " failed";
@@ -48,7 +52,7 @@ class test_command final : public archive_command {
 
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen) {
   test_command test(archive_path);
-  return run_archive_command(test, chosen, archive_path, screen);
+  return run_with_chosen_report(test, chosen, archive_path, screen);
 }
 
 }  // namespace darvex

@@ -212,6 +212,7 @@ enum class text_kind {
   tool,          // the tool's own words: ASCII
   command_line,  // command-line text: paths and patterns
   stored_name,   // an entry name as the index stores it
+  utf8,          // text that stays UTF-8 wherever it goes: JSON Lines
 };
 
 struct text_part {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/platform.hpp"
+#include "platform/terminal.hpp"
 #include "platform/text_windows.hpp"
 
 namespace platform {
@@ -338,7 +339,7 @@ std::wstring c1_escaped(const std::wstring& text) {
 }
 
 std::wstring wide_for_console(std::string_view text, text_kind kind) {
-  if (kind == text_kind::command_line) return wide_from_utf8(text).value_or(widened(text));
+  if (kind == text_kind::command_line || kind == text_kind::utf8) return wide_from_utf8(text).value_or(widened(text));
   if (kind == text_kind::stored_name) return c1_escaped(wide_from_ansi(text).value_or(widened(text)));
   return widened(text);
 }
@@ -367,7 +368,7 @@ int write_text(const text_stream& stream, std::initializer_list<text_part> parts
   for (const text_part& part : parts) bytes += bytes_for_file(part.text, part.kind);
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream.file) == bytes.size()) return 0;
-  return errno != 0 ? errno : EIO;
+  return failed_write_error();
 }
 
 void ignore_broken_pipe() {}

@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "pseudo_terminal.hpp"
 #include "scratch.hpp"
 
 namespace darvex::test_support {
@@ -63,7 +64,21 @@ struct child_streams {
   owned_fd pipe_read;  // the parent's end, when stdout is a pipe
 };
 
+// A terminal for stderr, and for stdout unless it goes to a file.
+child_streams terminal_streams(const run_options& options) {
+  const pseudo_terminal terminal = open_pseudo_terminal(options.terminal_columns);
+  child_streams streams;
+  streams.pipe_read = owned_fd(terminal.window);
+  streams.err = owned_fd(terminal.program);
+  streams.out =
+      owned_fd(options.stdout_path.empty() ? dup(terminal.program)
+                                           : open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+  if (streams.out.get() < 0) throw std::runtime_error("cannot open the terminal's stdout");
+  return streams;
+}
+
 child_streams open_streams(const run_options& options, const std::string& out_path, const std::string& err_path) {
+  if (options.terminal_columns > 0) return terminal_streams(options);
   child_streams streams;
   if (options.pipe_bytes > 0) {
     int ends[2];
@@ -205,7 +220,12 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
   streams.err.reset();
 
   tool_result result;
-  if (streams.pipe_read.get() >= 0) {
+  if (options.terminal_columns > 0) {
+    std::optional<std::string> shown = read_terminal(streams.pipe_read.get(), options.terminal_pause, deadline);
+    if (!shown) throw past_deadline(name, options.deadline);
+    result.out = std::move(*shown);
+    streams.pipe_read.reset();
+  } else if (streams.pipe_read.get() >= 0) {
     std::optional<std::string> read = read_until(streams.pipe_read.get(), options.pipe_bytes, deadline);
     if (!read) throw past_deadline(name, options.deadline);
     result.out = std::move(*read);
@@ -217,8 +237,9 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
   if (!wait_status) throw past_deadline(name, options.deadline);
   result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
   result.signal = WIFSIGNALED(*wait_status) ? WTERMSIG(*wait_status) : 0;
-  if (options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);
-  if (!options.merged) result.err = read_file(err_path);
+  const bool in_terminal = options.terminal_columns > 0;
+  if (!in_terminal && options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);
+  if (!in_terminal && !options.merged) result.err = read_file(err_path);
   return result;
 }
 

@@ -19,7 +19,7 @@ namespace darvex::test_support {
 
 struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
-  std::string out;
+  std::string out;  // in a terminal (run_options::in_terminal): what the terminal showed, err empty
   std::string err;
   int signal = 0;  // the signal that ended the tool, or 0
 };
@@ -40,6 +40,10 @@ struct run_options {
   int signal = 0;                        // when non-zero: sent to the tool `signal_delay` after it starts,
   std::chrono::milliseconds signal_delay{0};
   std::string signal_when_made;  // or, when not empty, once this file exists (relative to the working dir)
+  // When non-zero: stdout (unless stdout_path says otherwise) and stderr are a terminal this
+  // wide, a pseudo-terminal (POSIX only), which reads nothing for terminal_pause first.
+  unsigned terminal_columns = 0;
+  std::chrono::milliseconds terminal_pause{0};
 
   static run_options merging_streams() {
     run_options options;
@@ -54,6 +58,12 @@ struct run_options {
   static run_options pipe_closed_after(std::size_t bytes) {
     run_options options;
     options.pipe_bytes = bytes;
+    return options;
+  }
+  static run_options in_terminal(unsigned columns, std::chrono::milliseconds pause = {}) {
+    run_options options;
+    options.terminal_columns = columns;
+    options.terminal_pause = pause;
     return options;
   }
   static run_options with_environment(std::vector<std::string> settings) {

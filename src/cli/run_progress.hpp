@@ -1,0 +1,47 @@
+#pragma once
+
+// A run's progress at a terminal: while its entries go, a progress line at the bottom of
+// standard error (progress_meter says what it shows and when); at the end, a line on standard
+// error that sums up what was written. Only standard error's terminal ever sees them: a pipe or
+// a file, on either stream, gets exactly what it would without them.
+
+#include "archive/entry_plan.hpp"
+#include "archive/extract_entries.hpp"
+#include "cli/console.hpp"
+#include "cli/progress_meter.hpp"
+
+namespace darvex {
+
+// What a command shows at a terminal besides its own lines.
+struct terminal_report {
+  bool progress = false;  // a progress line while its entries go
+  // The words of the closing summary ("written", "written to standard output"), or nullptr for
+  // none: a command whose last line sums it up already needs none.
+  const char* written_where = nullptr;
+};
+
+class run_progress {
+ public:
+  // Starts showing the progress of `plan` on `screen`, whose standard error is a terminal.
+  run_progress(console& screen, const entry_plan& plan, const terminal_report& report);
+  run_progress(const run_progress&) = delete;
+  run_progress& operator=(const run_progress&) = delete;
+
+  void entry_done(const planned_entry& entry, const entry_outcome& outcome);
+  void idle() { tick(); }
+  // Removes the progress line, lets out what standard output holds, then sums the run up.
+  void finish();
+
+ private:
+  void tick();
+
+  console& screen_;
+  const char* written_where_;
+  progress_pace pace_;
+  unsigned columns_;
+  progress_counts total_;
+  progress_counts done_;
+  run_summary summary_;
+};
+
+}  // namespace darvex
