@@ -219,7 +219,7 @@ class parallel_run {
     }
     // Waits without counting as active, as a worker about to run alone must.
     void wait_idle() {
-      if (entry_.waits_for) run_.slots_[*entry_.waits_for].done.wait(false);
+      if (entry_.waits_for) run_.wait_until_done(*entry_.waits_for);
       waited_ = true;
     }
     bool earlier_kept() const override { return entry_.same_file_as && run_.slots_[*entry_.same_file_as].kept; }
@@ -237,12 +237,26 @@ class parallel_run {
     finished.kept = outcome.kept_existing;
     finished.outcome = std::move(outcome);
     finished.done.store(true);
-    finished.done.notify_all();
-    // Waking costs a system call: only when the calling thread waits for this very slot.
+    // Waking costs a system call: only when a worker waits, or the calling thread waits for this
+    // very slot. A waiter counts itself before it looks at the flags, so it is never missed.
+    if (workers_waiting_.load() > 0) {
+      { const std::lock_guard<std::mutex> lock(finished_mutex_); }  // a waiter is asleep, or has not looked yet
+      finished_.notify_all();
+    }
     if (awaited_.load() == i) {
       const std::lock_guard<std::mutex> lock(tell_mutex_);
       told_.notify_one();
     }
+  }
+
+  // A worker's wait until slot i is done. Not atomic<bool>::wait: libstdc++ 12 builds it from a
+  // condition variable where the system has no futex (MinGW), and there loses wake-ups.
+  void wait_until_done(std::size_t i) {
+    if (slots_[i].done.load()) return;
+    std::unique_lock<std::mutex> lock(finished_mutex_);
+    ++workers_waiting_;
+    finished_.wait(lock, [&] { return slots_[i].done.load(); });
+    --workers_waiting_;
   }
 
   // Waits until slot i is done; false when it never will be (the workers stopped before it).
@@ -271,6 +285,9 @@ class parallel_run {
   std::mutex tell_mutex_;  // guards the calling thread's wait and workers_done_
   std::condition_variable told_;
   std::atomic<std::size_t> awaited_{NONE};  // the slot the calling thread waits for
+  std::mutex finished_mutex_;               // guards the workers' waits for an earlier entry
+  std::condition_variable finished_;
+  std::atomic<std::size_t> workers_waiting_{0};
   std::size_t workers_done_ = 0;
 };
 
