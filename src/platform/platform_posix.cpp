@@ -125,22 +125,6 @@ int make_directories(const std::string& path) {
   return make_directory(path);
 }
 
-temporary_file::temporary_file(temporary_file&& other) noexcept
-    : file_(std::move(other.file_)), folder_(other.folder_), name_(std::move(other.name_)) {
-  other.folder_ = nullptr;
-}
-
-temporary_file& temporary_file::operator=(temporary_file&& other) noexcept {
-  if (this != &other) {
-    discard();
-    file_ = std::move(other.file_);
-    folder_ = other.folder_;
-    name_ = std::move(other.name_);
-    other.folder_ = nullptr;
-  }
-  return *this;
-}
-
 void temporary_file::discard() {
   if (folder_ == nullptr) return;
   file_.close();
@@ -247,7 +231,8 @@ int each_name(int folder, function&& visit) {
 void directory::remove_leftovers() const {
   each_name(handle_.get(), [&](std::string_view name) {
     const pid_t owner = temporary_owner(name);
-    if (owner != 0 && owner != getpid() && process_is_gone(owner)) unlinkat(handle_.get(), std::string(name).c_str(), 0);
+    if (owner != 0 && owner != getpid() && process_is_gone(owner))
+      unlinkat(handle_.get(), std::string(name).c_str(), 0);
   });
 }
 
