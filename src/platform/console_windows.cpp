@@ -1,6 +1,7 @@
 // Windows: text for the user. A console is written in UTF-16, so that every name shows as it
 // is whatever the console's code page; a file or a pipe gets the bytes an ANSI program writes.
 
+#include <io.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -62,6 +63,9 @@ std::string bytes_for_file(std::string_view text, text_kind kind) {
 text_stream text_stream_for(std::FILE* file) { return {file, console_of(file) != nullptr}; }
 
 int write_text(const text_stream& stream, std::initializer_list<text_part> parts) {
+  // A stream the C runtime left unconnected (the program was started without that handle)
+  // takes the text nowhere, as the null device would.
+  if (_fileno(stream.file) < 0) return 0;
   if (stream.console) {
     if (std::fflush(stream.file) != 0) return EIO;
     std::wstring wide;
