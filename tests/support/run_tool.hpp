@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
   std::string out;
   std::string err;
+  bool killed = false;  // run_options::kill_when said so, and the run was killed
 };
 
 // Thrown when a run passes its deadline, after the program was killed: "DarvEx ran past its
@@ -36,6 +38,7 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
+  std::function<bool()> kill_when;       // asked while the run lasts: once true, it is killed (SIGKILL)
 
   static run_options merging_streams() {
     run_options options;
@@ -55,6 +58,11 @@ struct run_options {
   static run_options with_environment(std::vector<std::string> settings) {
     run_options options;
     options.environment = std::move(settings);
+    return options;
+  }
+  static run_options killed_when(std::function<bool()> condition) {
+    run_options options;
+    options.kill_when = std::move(condition);
     return options;
   }
 };
