@@ -327,7 +327,7 @@ TEST(CliWindows, AKilledRunsTemporaryFileIsRemovedByTheNextRun) {
     const tool_result killed =
         run_tool(dir.path(), {"-j", "1", "file.dat"},
                  run_options::killed_when([&] { return !temporaries_in(dir / "file").empty(); }));
-    ASSERT_TRUE(killed.killed) << "the run ended before a temporary file was seen: " << killed.err;
+    ASSERT_TRUE(killed.signalled) << "the run ended before a temporary file was seen: " << killed.err;
     left = temporaries_in(dir / "file");
   }
   ASSERT_EQ(left.size(), 1u) << "no run was killed while it wrote";

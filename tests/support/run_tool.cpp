@@ -117,15 +117,16 @@ class child_process {
   child_process& operator=(const child_process&) = delete;
 
   // Its wait status once it exits, or nothing when `deadline` comes first. Polls, with pauses
-  // that grow from half a millisecond, so that short runs are not slowed. Once `kill_when`
-  // (when given, and then asked every half millisecond) says so, the child is killed; `killed`
-  // tells.
-  std::optional<int> wait_until(clock::time_point deadline, const std::function<bool()>& kill_when, bool& killed) {
+  // that grow from half a millisecond, so that short runs are not slowed. Once the options'
+  // signal_when (when given, and then asked every half millisecond) says so, the child is sent
+  // their signal; `signalled` tells.
+  std::optional<int> wait_until(clock::time_point deadline, const run_options& options, bool& signalled) {
+    const std::function<bool()>& signal_when = options.signal_when;
     std::chrono::microseconds pause{500};
     for (;;) {
-      if (kill_when && !killed && kill_when()) {
-        kill(pid_, SIGKILL);
-        killed = true;
+      if (signal_when && !signalled && signal_when()) {
+        kill(pid_, options.signal);
+        signalled = true;
       }
       int status = 0;
       const pid_t waited = waitpid(pid_, &status, WNOHANG);
@@ -137,8 +138,8 @@ class child_process {
       const clock::time_point now = clock::now();
       if (now >= deadline) return std::nullopt;
       std::this_thread::sleep_for(std::min<clock::duration>(pause, deadline - now));
-      // A condition to kill on is asked often, so that the kill lands close to when it holds.
-      if (!kill_when) pause = std::min(pause * 2, std::chrono::microseconds{10000});
+      // A condition to signal on is asked often, so that the signal lands close to when it holds.
+      if (!signal_when) pause = std::min(pause * 2, std::chrono::microseconds{10000});
     }
   }
 
@@ -192,7 +193,7 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
     result.out = std::move(*read);
     streams.pipe_read.reset();
   }
-  const std::optional<int> wait_status = running.wait_until(deadline, options.kill_when, result.killed);
+  const std::optional<int> wait_status = running.wait_until(deadline, options, result.signalled);
   if (!wait_status) throw past_deadline(name, options.deadline);
   result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
   if (options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);
@@ -203,13 +204,26 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
 // The tool never fails silently: a failing run always leaves a line on stderr or progress on
 // stdout. A launcher (Wine) that now and then fails to start it leaves neither.
 bool launcher_failed(const tool_result& result) {
-  return result.status != 0 && result.out.empty() && result.err.empty() && !result.killed;
+  return result.status != 0 && result.out.empty() && result.err.empty() && !result.signalled;
 }
 
 constexpr int LAUNCH_ATTEMPTS = 3;
 const std::string TOOL_NAME = "DarvEx";
 
 }  // namespace
+
+run_options run_options::killed_when(std::function<bool()> condition) {
+  run_options options;
+  options.signal_when = std::move(condition);
+  options.signal = SIGKILL;
+  return options;
+}
+
+run_options run_options::interrupted_when(std::function<bool()> condition) {
+  run_options options = killed_when(std::move(condition));
+  options.signal = SIGINT;
+  return options;
+}
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {

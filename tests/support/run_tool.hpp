@@ -22,7 +22,7 @@ struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
   std::string out;
   std::string err;
-  bool killed = false;  // run_options::kill_when said so, and the run was killed
+  bool signalled = false;  // run_options::signal_when said so, and the run was sent its signal
 };
 
 // Thrown when a run passes its deadline, after the program was killed: "DarvEx ran past its
@@ -38,7 +38,8 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
-  std::function<bool()> kill_when;       // asked while the run lasts: once true, it is killed (SIGKILL)
+  std::function<bool()> signal_when;     // asked while the run lasts: once true, the run is sent `signal`
+  int signal = 0;
 
   static run_options merging_streams() {
     run_options options;
@@ -60,11 +61,8 @@ struct run_options {
     options.environment = std::move(settings);
     return options;
   }
-  static run_options killed_when(std::function<bool()> condition) {
-    run_options options;
-    options.kill_when = std::move(condition);
-    return options;
-  }
+  static run_options killed_when(std::function<bool()> condition);       // SIGKILL
+  static run_options interrupted_when(std::function<bool()> condition);  // SIGINT, as Ctrl-C sends
 };
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
