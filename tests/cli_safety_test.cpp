@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -305,6 +306,37 @@ TEST_F(CliSafety, ALinkOrFifoWhereAFileGoesIsReplacedOrKeptNeverWrittenThrough) 
     if (!entry_at && !c.keep) {
       EXPECT_EQ(fs::file_size(at), 524288u);
     }
+  }
+}
+
+// Ctrl-C (SIGINT; under Wine it reaches a Windows build as Ctrl-C) mid-run: no entry is taken
+// after it, those in flight are finished and said, no temporary file is left, and the run ends
+// with "interrupted" and 128 + 2.
+TEST_F(CliSafety, AnInterruptStopsTheRunBetweenEntriesAndLeavesNoPartOfAFile) {
+  constexpr int ENTRIES = 3000;
+  test_archive archive;
+  for (int i = 0; i < ENTRIES; ++i)
+    archive.entries.push_back(entry(numbered("n", i), text_like(4096, static_cast<std::uint32_t>(i))));
+  archive.write_to((dir_ / "file.dat").string());
+  const tool_result result = run_tool(dir_.path(), {"-j", "2", "file.dat"},
+                                      run_options::interrupted_when([&] { return fs::exists(dir_ / "file/n19"); }));
+  ASSERT_TRUE(result.signalled) << result.err;
+  EXPECT_EQ(result.status, 130);
+  EXPECT_EQ(result.err, "DarvEx: interrupted\n");
+  // Every entry said is there whole, in index order; nothing else is.
+  std::vector<std::string> said;
+  for (int i = 0; result.out.find("\nfile\\" + numbered("n", i) + "\n") != std::string::npos; ++i) {
+    said.push_back(numbered("n", i));
+  }
+  EXPECT_GE(said.size(), 20u);
+  EXPECT_LT(said.size(), static_cast<std::size_t>(ENTRIES));
+  EXPECT_EQ(result.out, progress("file", said).substr(0, result.out.size()));
+  names expected = {"table.bin"};
+  for (const std::string& name : said) expected.push_back(name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(list_tree(dir_ / "file"), expected) << "no temporary file, no entry not said";
+  for (std::size_t i = 0; i < said.size(); i += 97) {
+    EXPECT_EQ(file("file/" + said[i]), text_like(4096, static_cast<std::uint32_t>(i))) << said[i];
   }
 }
 
