@@ -168,6 +168,7 @@ int directory::open_folder(std::string_view part, bool create, directory& folder
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
   BY_HANDLE_FILE_INFORMATION facts;
   if (int err = facts_of_entry(handle_.get(), *name, opened.get(), facts)) return err;
+  if (!has(facts.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
   if (made != nullptr) *made = information == FILE_CREATED;
   folder.handle_ = std::move(opened);
   return 0;
