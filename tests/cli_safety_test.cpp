@@ -69,38 +69,6 @@ TEST_F(Safety, WhatStandsAtAnEntrysNameIsReplacedNeverWrittenThrough) {
   EXPECT_EQ(fs::file_size(dir_ / "file/table.bin"), 524288u);
 }
 
-TEST_F(Safety, ALinkedDirectoryPartIsRefusedAndADirectoryAtTheNameFailsThatEntry) {
-  fs::create_directories(dir_ / "file/real");
-  fs::create_directories(elsewhere_ / "sub");
-  fs::create_directory_symlink(elsewhere_ / "sub", dir_ / "file/sub");
-  fs::create_directory_symlink(dir_ / "file/real", dir_ / "file/inside");  // even one that stays inside
-  fs::create_directories(dir_ / "file/taken/x");
-  test_archive archive;
-  archive.entries = {entry("sub/y.txt", "escaped"), entry("inside/z.txt", "z"), entry("taken", "t"),
-                     entry("real/ok.txt", "ok")};
-  const tool_result result = extract(archive);
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, progress("file", {"sub/y.txt", "inside/z.txt", "taken", "real/ok.txt"}));
-  EXPECT_EQ(result.err,
-            "DarvEx: entry 1 (sub/y.txt): cannot extract through a symbolic link\n"
-            "DarvEx: entry 2 (inside/z.txt): cannot extract through a symbolic link\n"
-            "DarvEx: entry 3 (taken): cannot create: Is a directory\n");
-  EXPECT_TRUE(fs::is_empty(elsewhere_ / "sub"));
-  EXPECT_FALSE(fs::exists(dir_ / "file/real/z.txt"));
-  EXPECT_TRUE(fs::exists(dir_ / "file/taken/x"));
-  EXPECT_EQ(file("file/real/ok.txt"), "ok");
-}
-
-TEST_F(Safety, TheOutputDirectoryItselfMayBeALink) {
-  fs::create_directories(elsewhere_ / "target");
-  fs::create_directory_symlink(elsewhere_ / "target", dir_ / "file");
-  test_archive archive;
-  archive.entries = {entry("a.txt", "a")};
-  const tool_result result = extract(archive);
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(read_file(elsewhere_ / "target/a.txt"), "a");
-}
-
 // Enough progress text to fill any pipe: the reader's close must land mid-run.
 test_archive many_long_names() {
   test_archive archive;
@@ -158,6 +126,38 @@ TEST_F(Safety, AnEntryWithoutMemoryForItsBuffersFailsAloneAndTheRunGoesOn) {
 }
 
 class CliSafety : public Safety {};
+
+TEST_F(CliSafety, ALinkedDirectoryPartIsRefusedAndADirectoryAtTheNameFailsThatEntry) {
+  fs::create_directories(dir_ / "file/real");
+  fs::create_directories(elsewhere_ / "sub");
+  fs::create_directory_symlink(elsewhere_ / "sub", dir_ / "file/sub");
+  fs::create_directory_symlink(dir_ / "file/real", dir_ / "file/inside");  // even one that stays inside
+  fs::create_directories(dir_ / "file/taken/x");
+  test_archive archive;
+  archive.entries = {entry("sub/y.txt", "escaped"), entry("inside/z.txt", "z"), entry("taken", "t"),
+                     entry("real/ok.txt", "ok")};
+  const tool_result result = extract(archive);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, progress("file", {"sub/y.txt", "inside/z.txt", "taken", "real/ok.txt"}));
+  EXPECT_EQ(result.err,
+            "DarvEx: entry 1 (sub/y.txt): cannot extract through a symbolic link\n"
+            "DarvEx: entry 2 (inside/z.txt): cannot extract through a symbolic link\n"
+            "DarvEx: entry 3 (taken): cannot create: Is a directory\n");
+  EXPECT_TRUE(fs::is_empty(elsewhere_ / "sub"));
+  EXPECT_FALSE(fs::exists(dir_ / "file/real/z.txt"));
+  EXPECT_TRUE(fs::exists(dir_ / "file/taken/x"));
+  EXPECT_EQ(file("file/real/ok.txt"), "ok");
+}
+
+TEST_F(CliSafety, TheOutputDirectoryItselfMayBeALink) {
+  fs::create_directories(elsewhere_ / "target");
+  fs::create_directory_symlink(elsewhere_ / "target", dir_ / "file");
+  test_archive archive;
+  archive.entries = {entry("a.txt", "a")};
+  const tool_result result = extract(archive);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(read_file(elsewhere_ / "target/a.txt"), "a");
+}
 
 std::string numbered(const char* prefix, int number) { return std::string(prefix).append(std::to_string(number)); }
 
