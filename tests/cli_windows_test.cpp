@@ -11,12 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "archive_writer.hpp"
+#include "expected_output.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
@@ -189,35 +191,161 @@ TEST(CliWindows, EntryNamesAreConvertedFromTheJapaneseCodePage) {
 }
 
 // Windows takes É and é for one file name, as it takes E and e: of entries that differ only so,
-// the later one wins, as in index order, however many threads extract.
+// the later one wins, as in index order, however many threads extract. The later file is renamed
+// onto the name, and the spelling left is the file system's choice: NTFS takes the rename's,
+// Wine keeps the one already there.
 TEST(CliWindows, NamesThatDifferOnlyInCaseAreOneFileWrittenInIndexOrder) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
   const struct {
     std::string first;
     std::string later;
-    std::string file;  // the later name, in UTF-8
+    std::vector<std::string> files;  // the two names in UTF-8: one of them is left
   } pairs[] = {
-      {"\xC9t\xE9.txt", "\xE9T\xC9.txt", "\xC3\xA9T\xC3\x89.txt"},  // Été.txt, then éTÉ.txt
-      {"\xC6on.bin", "\xE6ON.bin", "\xC3\xA6ON.bin"},               // Æon.bin, then æON.bin
-      {"\xD8re", "\xF8RE", "\xC3\xB8RE"},                           // Øre, then øRE
+      {"\xC9t\xE9.txt", "\xE9T\xC9.txt", {"\xC3\x89t\xC3\xA9.txt", "\xC3\xA9T\xC3\x89.txt"}},  // Été.txt, éTÉ.txt
+      {"\xC6on.bin", "\xE6ON.bin", {"\xC3\x86on.bin", "\xC3\xA6ON.bin"}},                      // Æon.bin, æON.bin
+      {"\xD8re", "\xF8RE", {"\xC3\x98re", "\xC3\xB8RE"}},                                      // Øre, øRE
   };
   test_archive archive;
-  std::vector<std::string> expected = {"file", "file.dat", "file/table.bin"};
   // The first of each pair is slow to inflate, so that without waiting its turn it would land last.
   for (const auto& pair : pairs) archive.entries.push_back(entry(pair.first, text_like(4 << 20, 5)));
-  for (const auto& pair : pairs) {
-    archive.entries.push_back(entry(pair.later, "later"));
-    expected.push_back("file/" + pair.file);
-  }
-  std::sort(expected.begin(), expected.end());
+  for (const auto& pair : pairs) archive.entries.push_back(entry(pair.later, "later"));
   const scratch_dir dir;
   archive.write_to((dir / "file.dat").string());
 
   const tool_result result = run_tool(dir.path(), {"-j4", "file.dat"}, run_options::with_environment(WESTERN_LOCALE));
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(list_tree(dir.path()), expected);
-  for (const auto& pair : pairs) EXPECT_EQ(read_file(dir / "file" / pair.file), "later") << pair.file;
+  const std::vector<std::string> tree = list_tree(dir.path());
+  EXPECT_EQ(tree.size(), 3 + std::size(pairs)) << "file, file.dat, table.bin and one file for each pair";
+  for (const auto& pair : pairs) {
+    std::vector<std::string> left;
+    for (const std::string& name : pair.files) {
+      if (std::count(tree.begin(), tree.end(), "file/" + name) != 0) left.push_back(name);
+    }
+    ASSERT_EQ(left.size(), 1u) << pair.files[1];
+    EXPECT_EQ(read_file(dir / "file" / left[0]), "later") << left[0];
+  }
+}
+
+// `tree` with its ASCII letters upper-cased: names as Windows compares them.
+std::vector<std::string> upper_cased(std::vector<std::string> tree) {
+  for (std::string& path : tree) {
+    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  std::sort(tree.begin(), tree.end());
+  return tree;
+}
+
+// Names with folder parts, split at '\' and '/' alike, make their folders part by part, each
+// opened by its parent's handle; names of folders that differ only in case are one folder, and
+// names in the ANSI code page (932) make folders and files of the right UTF-8 names.
+TEST(CliWindows, NamesWithFolderPartsMakeTheirFoldersOneForNamesThatDifferInCase) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const japanese_locale japanese;
+  const struct {
+    const char* label;
+    const std::vector<std::string>* locale;  // nullptr: the Japanese one
+    std::vector<stored_name> files;
+    std::vector<std::string> folders;  // UTF-8
+  } cases[] = {
+      {"mixed separators",
+       &WESTERN_LOCALE,
+       {{"data\\tex\\rock.dds", "data/tex/rock.dds"},
+        {"data/a/b/c.txt", "data/a/b/c.txt"},
+        {"data\\a/b\\d.txt", "data/a/b/d.txt"}},
+       {"data", "data/a", "data/a/b", "data/tex"}},
+      {"folder names that differ in case",
+       &WESTERN_LOCALE,
+       {{"Data\\x", "DATA/X"}, {"DATA\\y", "DATA/Y"}, {"data/Sub/z", "DATA/SUB/Z"}, {"DATA\\SUB\\w", "DATA/SUB/W"}},
+       {"DATA", "DATA/SUB"}},
+      {"code page 932",
+       nullptr,
+       {{"\x95\x5C\\\x83\x5C\\\x94\x5C.bin", "\xE8\xA1\xA8/\xE3\x82\xBD/\xE8\x83\xBD.bin"},  // 表\ソ\能.bin
+        {"\x95\x5C/\x8F\x5C.txt", "\xE8\xA1\xA8/\xE5\x8D\x81.txt"}},                         // 表/十.txt
+       {"\xE8\xA1\xA8", "\xE8\xA1\xA8/\xE3\x82\xBD"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    if (c.locale == nullptr && !japanese.settings()) continue;  // no ja_JP.UTF-8 locale to run it in
+    const scratch_dir dir;
+    test_archive archive;
+    std::vector<std::string> expected = {"file", "file.dat", "file/table.bin"};
+    std::vector<std::string> stored;
+    for (const stored_name& name : c.files) {
+      archive.entries.push_back(entry(name.bytes, "from " + name.created));
+      stored.push_back(name.bytes);
+      expected.push_back("file/" + name.created);
+    }
+    for (const std::string& folder : c.folders) expected.push_back("file/" + folder);
+    archive.write_to((dir / "file.dat").string());
+
+    const auto& locale = c.locale != nullptr ? *c.locale : *japanese.settings();
+    const tool_result result = run_tool(dir.path(), {"-j", "4", "file.dat"}, run_options::with_environment(locale));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, progress("file", stored));
+    const std::vector<std::string> tree = list_tree(dir.path());
+    EXPECT_EQ(upper_cased(tree), upper_cased(expected));
+    for (const std::string& path : tree) {
+      const auto named = std::find_if(c.files.begin(), c.files.end(), [&](const stored_name& name) {
+        return upper_cased({"file/" + name.created}) == upper_cased({path});
+      });
+      if (named != c.files.end()) {
+        EXPECT_EQ(read_file(dir / path), "from " + named->created) << path;
+      }
+    }
+  }
+}
+
+// The files a run writes under temporary names, in `folder`: ".DarvEx-partial-<process>-<serial>.".
+std::vector<std::string> temporaries_in(const fs::path& folder) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (const auto& item : fs::directory_iterator(folder, ignored)) {
+    const std::string name = item.path().filename().string();
+    if (name.rfind(".DarvEx-partial-", 0) == 0) found.push_back(name);
+  }
+  return found;
+}
+
+// A run killed while it writes leaves its temporary file, under a name no entry can have; the
+// next run into that folder deletes it, and nothing that only looks like one.
+TEST(CliWindows, AKilledRunsTemporaryFileIsRemovedByTheNextRun) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  test_archive archive;
+  for (int i = 0; i < 8; ++i) archive.entries.push_back(entry("big" + std::to_string(i), std::string(12 << 20, 'b')));
+  archive.entries.push_back(entry("sub/small.txt", "small"));
+  archive.write_to((dir / "file.dat").string());
+
+  // Each run is killed as soon as a temporary file shows; one that lands between two files is
+  // tried again.
+  std::vector<std::string> left;
+  for (int attempt = 0; attempt < 5 && left.empty(); ++attempt) {
+    fs::remove_all(dir / "file");
+    fs::create_directories(dir / "file/sub");
+    const tool_result killed =
+        run_tool(dir.path(), {"-j", "1", "file.dat"},
+                 run_options::killed_when([&] { return !temporaries_in(dir / "file").empty(); }));
+    ASSERT_TRUE(killed.signalled) << "the run ended before a temporary file was seen: " << killed.err;
+    left = temporaries_in(dir / "file");
+  }
+  ASSERT_EQ(left.size(), 1u) << "no run was killed while it wrote";
+  EXPECT_EQ(left[0].back(), '.') << left[0];
+  // What a killed run left in a folder, and names that only look like its temporary files.
+  write_file(dir / "file/sub/.DarvEx-partial-4000000-7.", "left in a folder");
+  const std::vector<std::string> kept = {".DarvEx-partial-1-1", ".DarvEx-partial-x-1.", "DarvEx-partial-1-1."};
+  for (const std::string& name : kept) write_file(dir / "file/sub" / name, name);
+
+  const tool_result result = run_tool(dir.path(), {"file.dat"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(temporaries_in(dir / "file"), std::vector<std::string>{});
+  std::vector<std::string> look_alike = temporaries_in(dir / "file/sub");
+  std::sort(look_alike.begin(), look_alike.end());
+  EXPECT_EQ(look_alike, (std::vector<std::string>{".DarvEx-partial-1-1", ".DarvEx-partial-x-1."}));
+  for (const std::string& name : kept) EXPECT_EQ(read_file(dir / "file/sub" / name), name);
+  EXPECT_EQ(fs::file_size(dir / "file/big7"), 12u << 20);
+  EXPECT_EQ(read_file(dir / "file/sub/small.txt"), "small");
 }
 
 TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {

@@ -142,7 +142,7 @@ class path_writers {
  public:
   // Records entry `at` of the plan, whose path has `key`, and sets what it waits for.
   void add(planned_entry& entry, std::size_t at) {
-    const std::string key = same_file_key(joined(entry.path));
+    const std::string key = same_file_key(platform::case_folded(joined(entry.path)));
     std::optional<std::size_t> nearest = latest(under_, key);
     for (std::size_t end = key.find('/'); end != std::string::npos; end = key.find('/', end + 1)) {
       const std::string folder = key.substr(0, end);

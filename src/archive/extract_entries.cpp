@@ -4,12 +4,13 @@
 //
 // Several workers share a counter of the next entry to take, a slot per entry, and a gate that
 // lets a starved entry run alone (solo_gate.hpp). A slot's outcome is written by its worker
-// before the slot's completion flag is set, and read only after it is seen set. Two kinds of
-// waiting, each with its own means: a worker about to hand over an entry waits on the flag of
-// the earlier entry its path depends on (the plan's waits_for), so that index order decides;
-// the calling thread waits for the next slot to tell on a condition of its own, with a time
-// limit after which it tells the listener it is idle. No deadlock: an entry only ever waits for
-// an earlier one, which a worker has already taken.
+// before the slot's completion flag is set, and read only after it is seen set. Each kind of
+// waiting has a place of its own: a worker about to hand over an entry waits for the flag of the
+// earlier entry its path depends on (the plan's waits_for), so that index order decides; for a
+// sink that takes entries in index order, it also waits until every earlier entry is told; the
+// calling thread waits for the next slot to tell, with a time limit after which it tells the
+// listener it is idle. No deadlock: an entry only ever waits for earlier ones, which workers
+// have already taken, and a worker that waits does not count as active for a lone run.
 
 #include "archive/extract_entries.hpp"
 
@@ -66,6 +67,35 @@ struct worker_tools {
     inflate.reset();
     writer.reset();
   }
+};
+
+// Where threads sleep until a condition on atomics holds, woken by whoever changes them. Not
+// atomic::wait: libstdc++ 12 builds that from a condition variable where the system has no
+// futex (MinGW), and there loses wake-ups. Waking costs a system call, so only a room with
+// someone in it is woken; a waiter counts itself before it looks at the condition, so that it
+// is never missed.
+class waiting_room {
+ public:
+  template <typename condition>
+  void wait_until(condition&& holds) {
+    if (holds()) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++waiting_;
+    woken_.wait(lock, holds);
+    --waiting_;
+  }
+
+  // Call after changing what waiters look at.
+  void wake_all() {
+    if (waiting_.load() == 0) return;
+    { const std::lock_guard<std::mutex> lock(mutex_); }  // a waiter is asleep, or has not looked yet
+    woken_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  std::atomic<std::size_t> waiting_{0};
 };
 
 // How an entry waits for the earlier one its path depends on; waiting twice costs nothing.
@@ -254,11 +284,14 @@ class parallel_run {
 
    private:
     void wait_for_earlier() {
-      if (entry_.waits_for) run_.slots_[*entry_.waits_for].done.wait(false);
+      if (entry_.waits_for) {
+        const std::atomic<bool>& done = run_.slots_[*entry_.waits_for].done;
+        run_.finished_room_.wait_until([&] { return done.load(); });
+      }
       waited_ = true;
     }
     void wait_for_telling() const {
-      for (std::size_t told = run_.told_.load(); told < index_; told = run_.told_.load()) run_.told_.wait(told);
+      run_.told_room_.wait_until([&] { return run_.told_.load() >= index_; });
     }
 
     bool is_done(std::size_t slot) const { return run_.slots_[slot].done.load(); }
@@ -271,7 +304,7 @@ class parallel_run {
 
   void told_through(std::size_t count) {
     told_.store(count);
-    told_.notify_all();
+    told_room_.wake_all();
   }
 
   void finish(std::size_t i, entry_outcome outcome) {
@@ -279,7 +312,7 @@ class parallel_run {
     finished.kept = outcome.kept_existing;
     finished.outcome = std::move(outcome);
     finished.done.store(true);
-    finished.done.notify_all();
+    finished_room_.wake_all();
     // Waking costs a system call: only when the calling thread waits for this very slot.
     if (awaited_.load() == i) {
       const std::lock_guard<std::mutex> lock(tell_mutex_);
@@ -314,6 +347,8 @@ class parallel_run {
   std::atomic<std::size_t> awaited_{NONE};  // the slot the calling thread waits for
   std::size_t workers_done_ = 0;
   std::atomic<std::size_t> told_{0};  // how many of the first entries were told; CUT_SHORT when none more will be
+  waiting_room finished_room_;        // workers waiting for an earlier entry to finish
+  waiting_room told_room_;            // workers waiting for the earlier entries to be told
 };
 
 // Starts up to `count` workers; fewer when the system will not make more threads. Each is

@@ -139,22 +139,6 @@ int make_directories(const std::string& path) {
   return make_directory(path);
 }
 
-temporary_file::temporary_file(temporary_file&& other) noexcept
-    : file_(std::move(other.file_)), folder_(other.folder_), name_(std::move(other.name_)) {
-  other.folder_ = nullptr;
-}
-
-temporary_file& temporary_file::operator=(temporary_file&& other) noexcept {
-  if (this != &other) {
-    discard();
-    file_ = std::move(other.file_);
-    folder_ = other.folder_;
-    name_ = std::move(other.name_);
-    other.folder_ = nullptr;
-  }
-  return *this;
-}
-
 void temporary_file::discard() {
   if (folder_ == nullptr) return;
   file_.close();

@@ -15,9 +15,10 @@ std::optional<std::wstring> wide_from(UINT code_page, std::string_view bytes) {
   return wide;
 }
 
-// `flags` must be 0 for UTF-8.
+// `flags` must be 0 for UTF-8, which an ANSI code page may also be (Windows 10's "beta" option).
 std::string narrow_from(UINT code_page, DWORD flags, std::wstring_view text) {
   if (text.empty()) return {};
+  if (code_page == CP_UTF8 || (code_page == CP_ACP && GetACP() == CP_UTF8)) flags = 0;
   const int size = static_cast<int>(text.size());
   const int length = WideCharToMultiByte(code_page, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
@@ -37,5 +38,22 @@ std::string utf8_from_wide(std::wstring_view text) { return narrow_from(CP_UTF8,
 // Without "best fit", which would show "Omega" for "Ωmega": a different name, perhaps of
 // another file.
 std::string ansi_from_wide(std::wstring_view text) { return narrow_from(CP_ACP, WC_NO_BEST_FIT_CHARS, text); }
+
+// The bytes must give back the very text: '?' for a character the code page lacks does not.
+std::optional<std::string> ansi_exactly_from_wide(std::wstring_view text) {
+  std::string bytes = ansi_from_wide(text);
+  if (wide_from_ansi(bytes) != std::optional<std::wstring>(text)) return std::nullopt;
+  return bytes;
+}
+
+std::wstring upper_case(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  std::wstring upper(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), length, upper.data(), length) != length) {
+    return std::wstring(text);
+  }
+  return upper;
+}
 
 }  // namespace platform

@@ -17,5 +17,9 @@ std::optional<std::wstring> wide_from_ansi(std::string_view bytes);
 std::string utf8_from_wide(std::wstring_view text);
 // The ANSI code page's bytes for UTF-16 text, '?' for each character it has not.
 std::string ansi_from_wide(std::wstring_view text);
+// The ANSI code page's bytes for UTF-16 text; nothing when that code page lacks a character of it.
+std::optional<std::string> ansi_exactly_from_wide(std::wstring_view text);
+// `text` with its letters upper-cased as NTFS compares names (É and é are one file there).
+std::wstring upper_case(std::wstring_view text);
 
 }  // namespace platform

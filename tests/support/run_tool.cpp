@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -121,22 +122,6 @@ child_streams open_streams(const run_options& options, const std::string& out_pa
   _exit(127);
 }
 
-// A signal to send to a child: at a time, or once a file exists.
-struct planned_signal {
-  int number = 0;  // none when 0
-  clock::time_point at = clock::time_point::max();
-  std::filesystem::path once_made;
-
-  bool due() const {
-    if (number == 0) return false;
-    return once_made.empty() ? clock::now() >= at : std::filesystem::exists(once_made);
-  }
-};
-
-std::filesystem::path signal_path(const std::filesystem::path& working_dir, const run_options& options) {
-  return options.signal_when_made.empty() ? std::filesystem::path() : working_dir / options.signal_when_made;
-}
-
 // A started child process. One still running when this goes (its deadline passed, or the
 // parent gave up on it) is killed and reaped.
 class child_process {
@@ -150,15 +135,17 @@ class child_process {
   child_process(const child_process&) = delete;
   child_process& operator=(const child_process&) = delete;
 
-  // Its wait status once it exits, or nothing when `deadline` comes first; `planned` is sent
-  // to it if it still runs when its time comes. Polls, with pauses that grow from half a
-  // millisecond, so that short runs are not slowed.
-  std::optional<int> wait_until(clock::time_point deadline, planned_signal planned = {}) {
+  // Its wait status once it exits, or nothing when `deadline` comes first. Polls, with pauses
+  // that grow from half a millisecond, so that short runs are not slowed. Once the options'
+  // signal_when (when given, and then asked every half millisecond) says so, the child is sent
+  // their signal; `signalled` tells.
+  std::optional<int> wait_until(clock::time_point deadline, const run_options& options, bool& signalled) {
+    const std::function<bool()>& signal_when = options.signal_when;
     std::chrono::microseconds pause{500};
     for (;;) {
-      if (planned.due()) {
-        kill(pid_, planned.number);
-        planned.number = 0;
+      if (signal_when && !signalled && signal_when()) {
+        kill(pid_, options.signal);
+        signalled = true;
       }
       int status = 0;
       const pid_t waited = waitpid(pid_, &status, WNOHANG);
@@ -169,9 +156,9 @@ class child_process {
       if (waited < 0 && errno != EINTR) throw std::runtime_error("cannot wait");
       const clock::time_point now = clock::now();
       if (now >= deadline) return std::nullopt;
-      const clock::time_point wake = planned.number != 0 ? std::min(deadline, planned.at) : deadline;
-      std::this_thread::sleep_for(std::min<clock::duration>(pause, std::max<clock::duration>(wake - now, {})));
-      pause = std::min(pause * 2, std::chrono::microseconds{10000});
+      std::this_thread::sleep_for(std::min<clock::duration>(pause, deadline - now));
+      // A condition to signal on is asked often, so that the signal lands close to when it holds.
+      if (!signal_when) pause = std::min(pause * 2, std::chrono::microseconds{10000});
     }
   }
 
@@ -206,8 +193,7 @@ deadline_passed past_deadline(const std::string& name, std::chrono::seconds dead
 // Runs `command` once; `name` is what a passed deadline calls it.
 tool_result run_once(const std::string& name, const std::filesystem::path& working_dir,
                      const std::vector<std::string>& command, const run_options& options) {
-  const clock::time_point start = clock::now();
-  const clock::time_point deadline = start + options.deadline;
+  const clock::time_point deadline = clock::now() + options.deadline;
   const scratch_dir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
@@ -231,9 +217,7 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
     result.out = std::move(*read);
     streams.pipe_read.reset();
   }
-  const std::filesystem::path once_made = signal_path(working_dir, options);
-  const clock::time_point signal_at = once_made.empty() ? start + options.signal_delay : clock::time_point::max();
-  const std::optional<int> wait_status = running.wait_until(deadline, {options.signal, signal_at, once_made});
+  const std::optional<int> wait_status = running.wait_until(deadline, options, result.signalled);
   if (!wait_status) throw past_deadline(name, options.deadline);
   result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
   result.signal = WIFSIGNALED(*wait_status) ? WTERMSIG(*wait_status) : 0;
@@ -246,13 +230,36 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
 // The tool never fails silently: a failing run always leaves a line on stderr or progress on
 // stdout. A launcher (Wine) that now and then fails to start it leaves neither.
 bool launcher_failed(const tool_result& result) {
-  return result.status != 0 && result.out.empty() && result.err.empty();
+  return result.status != 0 && result.out.empty() && result.err.empty() && !result.signalled;
 }
 
 constexpr int LAUNCH_ATTEMPTS = 3;
 const std::string TOOL_NAME = "DarvEx";
 
 }  // namespace
+
+run_options run_options::killed_when(std::function<bool()> condition) {
+  run_options options;
+  options.signal_when = std::move(condition);
+  options.signal = SIGKILL;
+  return options;
+}
+
+run_options run_options::interrupted_when(std::function<bool()> condition) {
+  return signalled_when(SIGINT, std::move(condition));
+}
+
+run_options run_options::signalled_when(int signal, std::function<bool()> condition) {
+  run_options options = killed_when(std::move(condition));
+  options.signal = signal;
+  return options;
+}
+
+run_options run_options::signalled_after(int signal, std::chrono::milliseconds delay) {
+  // Counted from now: the options are made just before the run.
+  const clock::time_point at = clock::now() + delay;
+  return signalled_when(signal, [at] { return clock::now() >= at; });
+}
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ struct tool_result {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
   std::string out;  // in a terminal (run_options::in_terminal): what the terminal showed, err empty
   std::string err;
-  int signal = 0;  // the signal that ended the tool, or 0
+  int signal = 0;          // the signal that ended the tool, or 0
+  bool signalled = false;  // run_options::signal_when said so, and the run was sent its signal
 };
 
 // Thrown when a run passes its deadline, after the program was killed: "DarvEx ran past its
@@ -37,9 +39,8 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
-  int signal = 0;                        // when non-zero: sent to the tool `signal_delay` after it starts,
-  std::chrono::milliseconds signal_delay{0};
-  std::string signal_when_made;  // or, when not empty, once this file exists (relative to the working dir)
+  std::function<bool()> signal_when;     // asked while the run lasts: once true, the run is sent `signal`
+  int signal = 0;
   // When non-zero: stdout (unless stdout_path says otherwise) and stderr are a terminal this
   // wide, a pseudo-terminal (POSIX only), which reads nothing for terminal_pause first.
   unsigned terminal_columns = 0;
@@ -71,18 +72,10 @@ struct run_options {
     options.environment = std::move(settings);
     return options;
   }
-  static run_options signalled_after(int signal, std::chrono::milliseconds delay) {
-    run_options options;
-    options.signal = signal;
-    options.signal_delay = delay;
-    return options;
-  }
-  static run_options signalled_once_made(int signal, std::string path) {
-    run_options options;
-    options.signal = signal;
-    options.signal_when_made = std::move(path);
-    return options;
-  }
+  static run_options killed_when(std::function<bool()> condition);       // SIGKILL
+  static run_options interrupted_when(std::function<bool()> condition);  // SIGINT, as Ctrl-C sends
+  static run_options signalled_when(int signal, std::function<bool()> condition);
+  static run_options signalled_after(int signal, std::chrono::milliseconds delay);  // after the run starts
 };
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,

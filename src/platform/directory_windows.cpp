@@ -1,0 +1,266 @@
+// Windows: a folder held open by its handle. Every name inside it is opened relative to that
+// handle with the native NtCreateFile (OBJECT_ATTRIBUTES.RootDirectory), never through a path,
+// and never through a symbolic link or junction (FILE_OPEN_REPARSE_POINT). Files are written
+// under a temporary name, renamed onto their own by their handle (FileRenameInformation,
+// ReplaceIfExists), and deleted by their handle (FileDispositionInformation). Folders are held
+// without FILE_SHARE_DELETE, so that no one renames or deletes one while it is used.
+//
+// Wine opens what a symbolic link leads to even with FILE_OPEN_REPARSE_POINT, and deleting or
+// renaming such a handle acts on the link's target. Under Wine each handle that is about to be
+// entered, deleted or read is therefore also checked to carry the name it was opened by.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/entries_windows.hpp"
+#include "platform/errors_windows.hpp"
+#include "platform/files_windows.hpp"
+#include "platform/nt_windows.hpp"
+#include "platform/platform.hpp"
+#include "platform/text_windows.hpp"
+
+namespace platform {
+namespace {
+
+constexpr ULONG SHARE_HELD_FOLDER = FILE_SHARE_READ | FILE_SHARE_WRITE;  // not renamed away while held
+constexpr ACCESS_MASK FOLDER_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+// Temporary files are named ".DarvEx-partial-<process>-<serial>.". Every part of an entry's
+// name has its trailing dots and spaces trimmed before it reaches a folder, as Windows' own
+// paths trim them, so no entry can produce such a name; the native calls keep the dot (NTFS and
+// Wine store it as given). A later run tells a killed run's leftovers by it; one still being
+// written is held open without FILE_SHARE_DELETE, so no other run can delete it.
+constexpr std::wstring_view TEMPORARY_PREFIX = L".DarvEx-partial-";
+
+std::atomic<unsigned long> temporary_serial{0};
+
+std::wstring temporary_name() {
+  return std::wstring(TEMPORARY_PREFIX) + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++temporary_serial) + L".";
+}
+
+bool all_digits(std::wstring_view text) {
+  return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring_view::npos;
+}
+
+// Whether `name` is one that temporary_name makes.
+bool is_temporary_name(std::wstring_view name) {
+  if (name.substr(0, TEMPORARY_PREFIX.size()) != TEMPORARY_PREFIX || name.back() != L'.') return false;
+  const std::wstring_view numbers = name.substr(TEMPORARY_PREFIX.size(), name.size() - TEMPORARY_PREFIX.size() - 1);
+  const std::size_t dash = numbers.find(L'-');
+  return dash != std::wstring_view::npos && all_digits(numbers.substr(0, dash)) && all_digits(numbers.substr(dash + 1));
+}
+
+// `part` (UTF-8) as the name of one entry of a folder; nothing for text that is not valid UTF-8,
+// or that would name anything but an entry of this very folder.
+std::optional<std::wstring> entry_name(std::string_view part) {
+  std::optional<std::wstring> name = wide_from_utf8(part);
+  if (!name || name->empty() || *name == L"." || *name == L".." || name->find_first_of(L"\\/:") != std::wstring::npos)
+    return std::nullopt;
+  return name;
+}
+
+standing_kind kind_from(DWORD attributes) {
+  if (has(attributes, FILE_ATTRIBUTE_REPARSE_POINT) || has(attributes, FILE_ATTRIBUTE_DEVICE))
+    return standing_kind::other;
+  return has(attributes, FILE_ATTRIBUTE_DIRECTORY) ? standing_kind::folder : standing_kind::file;
+}
+
+// Calls `visit(name, attributes)` for every entry of `folder` but "." and "..". 0, or an errno value.
+template <typename visit_function>
+int each_entry(HANDLE folder, visit_function&& visit) {
+  // A handle of its own: a listing's position belongs to the handle, and the folder's is shared.
+  file_handle listing;
+  const NTSTATUS opened =
+      nt::open(folder, L"", {FILE_LIST_DIRECTORY, SHARE_ALL, FILE_OPEN, FILE_DIRECTORY_FILE}, listing);
+  if (!nt::succeeded(opened)) return nt::errno_from_status(opened);
+  std::vector<std::uint64_t> buffer(8192);  // 64 KiB, aligned for the records' 64-bit members
+  const auto size = static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t));
+  for (bool first = true;; first = false) {
+    const NTSTATUS listed = nt::list(listing.get(), buffer.data(), size, first);
+    if (listed == nt::NO_MORE_FILES) return 0;
+    if (!nt::succeeded(listed)) return nt::errno_from_status(listed);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    for (ULONG at = 0;;) {
+      const auto* record = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(bytes + at);
+      const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") visit(name, record->FileAttributes);
+      if (record->NextEntryOffset == 0) break;
+      at += record->NextEntryOffset;
+    }
+  }
+}
+
+// Deletes the leftover temporary file `name` in `folder`, unless a run still writing holds it:
+// that run opened it without FILE_SHARE_DELETE, so this open is refused.
+void remove_leftover(HANDLE folder, std::wstring_view name) {
+  file_handle leftover;
+  if (!nt::succeeded(open_entry(folder, name, DELETE, leftover))) return;
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (facts_of_entry(folder, name, leftover.get(), facts) != 0 ||
+      kind_from(facts.dwFileAttributes) != standing_kind::file)
+    return;
+  nt::mark_deleted(leftover.get());
+}
+
+// Only one thread at a time makes folders: Wine, on a file system that tells case apart, looks a
+// name up and then makes it in two steps, so two threads making "Data" and "DATA" at once could
+// make one each. Windows does it in one step; the wait costs nothing there.
+std::mutex making_folders;
+
+// Opens or makes the folder `name` in `folder`; `information` says which.
+NTSTATUS open_folder_entry(HANDLE folder, std::wstring_view name, bool create, file_handle& opened,
+                           ULONG_PTR& information) {
+  const nt::open_request request{FOLDER_ACCESS, SHARE_HELD_FOLDER, create ? ULONG{FILE_OPEN_IF} : ULONG{FILE_OPEN},
+                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT};
+  if (!create) return nt::open(folder, name, request, opened, &information);
+  const std::lock_guard<std::mutex> one_at_a_time(making_folders);
+  return nt::open(folder, name, request, opened, &information);
+}
+
+}  // namespace
+
+// By its handle: whatever name it has now, and whatever has since taken its name, only this
+// file goes.
+void temporary_file::discard() {
+  if (folder_ == nullptr) return;
+  nt::mark_deleted(file_.get());
+  file_.close();
+  folder_ = nullptr;
+}
+
+// The handle stays open until publish renames the file by it: until then no other run can
+// delete the file, and no one can swap another in under its name.
+int temporary_file::complete() { return 0; }
+
+int directory::open(const std::string& path) {
+  const std::optional<std::wstring> wide = wide_from_utf8(path);
+  if (!wide) return EINVAL;
+  const std::wstring full = full_path(*wide);
+  if (full.empty()) return last_errno();
+  // By path, which may pass through links and junctions; FILE_FLAG_BACKUP_SEMANTICS opens a folder.
+  HANDLE opened = CreateFileW(full.c_str(), FOLDER_ACCESS | SYNCHRONIZE, SHARE_HELD_FOLDER, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return last_errno();
+  file_handle folder(opened);
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (!GetFileInformationByHandle(opened, &facts)) return last_errno();
+  if (!has(facts.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+  handle_ = std::move(folder);
+  return 0;
+}
+
+int directory::open_folder(std::string_view part, bool create, directory& folder, bool* made) const {
+  if (made != nullptr) *made = false;
+  const std::optional<std::wstring> name = entry_name(part);
+  if (!name) return EINVAL;
+  file_handle opened;
+  ULONG_PTR information = 0;
+  const NTSTATUS status = open_folder_entry(handle_.get(), *name, create, opened, information);
+  if (status == nt::NOT_A_DIRECTORY) return is_link_at(handle_.get(), *name) ? ELOOP : ENOTDIR;
+  if (!nt::succeeded(status)) return nt::errno_from_status(status);
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (int err = facts_of_entry(handle_.get(), *name, opened.get(), facts)) return err;
+  if (!has(facts.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+  if (made != nullptr) *made = information == FILE_CREATED;
+  folder.handle_ = std::move(opened);
+  return 0;
+}
+
+int directory::look(std::string_view part, standing& found) const {
+  found = {};
+  const std::optional<std::wstring> name = entry_name(part);
+  if (!name) return EINVAL;
+  file_handle entry;
+  const NTSTATUS status = open_entry(handle_.get(), *name, 0, entry);
+  if (!nt::succeeded(status)) return nt::errno_from_status(status) == ENOENT ? 0 : nt::errno_from_status(status);
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (!GetFileInformationByHandle(entry.get(), &facts)) {
+    // A pipe or device (Wine shows a FIFO so) has no such facts.
+    const int err = last_errno();
+    if (GetFileType(entry.get()) == FILE_TYPE_DISK) return err;
+    found.kind = standing_kind::other;
+    return 0;
+  }
+  found.kind = kind_from(facts.dwFileAttributes);
+  found.identity = identity_from(facts);
+  return 0;
+}
+
+int directory::identity(file_identity& identity) const { return identity_of(handle_, identity); }
+
+int directory::create_temporary(temporary_file& file) const {
+  // Not shared for deleting: no other run can delete it, nor rename anything onto it.
+  const nt::open_request request{FILE_GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE, FILE_NON_DIRECTORY_FILE};
+  // A few rounds: a name left by a process whose number this one now has is taken already.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    file_handle created;
+    const NTSTATUS status = nt::open(handle_.get(), temporary_name(), request, created);
+    if (status == nt::OBJECT_NAME_COLLISION) continue;
+    if (!nt::succeeded(status)) return nt::errno_from_status(status);
+    file = temporary_file();
+    file.file_ = std::move(created);
+    file.folder_ = this;
+    return 0;
+  }
+  return EEXIST;
+}
+
+int directory::publish(temporary_file& file, std::string_view part) const {
+  const std::optional<std::wstring> name = entry_name(part);
+  const int err = name ? rename_into_place(handle_.get(), file.file_.get(), *name) : EINVAL;
+  if (err != 0) {
+    file.discard();
+    return err;
+  }
+  file.folder_ = nullptr;
+  file.file_.close();
+  return 0;
+}
+
+void directory::remove_leftovers() const {
+  each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {
+    if (is_temporary_name(name) && kind_from(attributes) == standing_kind::file) remove_leftover(handle_.get(), name);
+  });
+}
+
+int directory::list(std::vector<listed>& names) const {
+  names.clear();
+  int trouble = 0;
+  const int err = each_entry(handle_.get(), [&](std::wstring_view name, DWORD) {
+    if (is_temporary_name(name)) return;
+    const std::string text = utf8_from_wide(name);
+    standing found;
+    if (int looked = look(text, found)) {
+      trouble = looked;
+    } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
+      names.push_back({text, found.kind});
+    }
+  });
+  return err != 0 ? err : trouble;
+}
+
+int directory::open_file(std::string_view part, file_handle& file, file_type& type) const {
+  const std::optional<std::wstring> name = entry_name(part);
+  if (!name) return EINVAL;
+  file_handle opened;
+  const NTSTATUS status =
+      nt::open(handle_.get(), *name,
+               {FILE_GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_OPEN_REPARSE_POINT}, opened);
+  if (!nt::succeeded(status)) return nt::errno_from_status(status);
+  BY_HANDLE_FILE_INFORMATION facts;
+  const int err = facts_of_entry(handle_.get(), *name, opened.get(), facts);
+  if (err == ELOOP || (err != 0 && GetFileType(opened.get()) == FILE_TYPE_DISK)) return err;
+  type = type_of(opened.get());
+  file = std::move(opened);
+  return type == file_type::directory ? EISDIR : 0;
+}
+
+}  // namespace platform

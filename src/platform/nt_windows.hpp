@@ -1,0 +1,65 @@
+#pragma once
+
+// The native calls (ntdll) through which the Windows build works inside a folder by its handle,
+// as POSIX does with openat and renameat: opening a name relative to a folder's handle, renaming
+// and deleting a file by its own handle, listing a folder. They exist since Windows NT 4, so on
+// XP, but the import libraries would make ntdll.dll an import of the executables: each is looked
+// up at run time instead, once, and the executables import only KERNEL32 and msvcrt.
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/platform.hpp"
+
+namespace platform::nt {
+
+// The status codes this build tells apart (ntstatus.h does not mix with windows.h).
+inline constexpr NTSTATUS NO_MORE_FILES = static_cast<NTSTATUS>(0x80000006L);
+inline constexpr NTSTATUS ACCESS_DENIED = static_cast<NTSTATUS>(0xC0000022L);
+inline constexpr NTSTATUS OBJECT_NAME_COLLISION = static_cast<NTSTATUS>(0xC0000035L);
+inline constexpr NTSTATUS NOT_A_DIRECTORY = static_cast<NTSTATUS>(0xC0000103L);
+inline constexpr NTSTATUS FILE_IS_A_DIRECTORY = static_cast<NTSTATUS>(0xC00000BAL);
+
+inline bool succeeded(NTSTATUS status) { return status >= 0; }
+
+// The errno value nearest to `status`.
+int errno_from_status(NTSTATUS status);
+
+// Whether the program runs under Wine, whose opens follow symbolic links even with
+// FILE_OPEN_REPARSE_POINT (see reached_by_name).
+bool under_wine();
+
+// What to open `name` in a folder with.
+struct open_request {
+  ACCESS_MASK access;  // SYNCHRONIZE is always added: every handle here is synchronous
+  ULONG share;
+  ULONG disposition;  // FILE_OPEN, FILE_CREATE, FILE_OPEN_IF
+  ULONG options;      // FILE_SYNCHRONOUS_IO_NONALERT is always added
+};
+
+// Opens `name` (one part of a name, or empty for the folder itself) relative to `folder`,
+// names compared without regard to case. `information` receives what the call did
+// (FILE_CREATED, FILE_OPENED).
+NTSTATUS open(HANDLE folder, std::wstring_view name, const open_request& request, file_handle& file,
+              ULONG_PTR* information = nullptr);
+
+// Gives the file open as `file` the name `name` in `folder`, replacing what stands there.
+NTSTATUS rename(HANDLE file, HANDLE folder, std::wstring_view name);
+
+// Marks the file open as `file` for deletion when its last handle closes.
+NTSTATUS mark_deleted(HANDLE file);
+
+// Sets the attributes (FILE_ATTRIBUTE_*) of the file open as `file`.
+NTSTATUS set_attributes(HANDLE file, DWORD attributes);
+
+// The path of the file open as `file` on its volume ("\folder\name"), as the system names it.
+NTSTATUS name_of(HANDLE file, std::wstring& name);
+
+// Lists `folder` (a handle used for nothing else: the position is the handle's) into `buffer`
+// as FILE_DIRECTORY_INFORMATION records, from the start when `restart`. NO_MORE_FILES at the end.
+NTSTATUS list(HANDLE folder, void* buffer, ULONG size, bool restart);
+
+}  // namespace platform::nt
