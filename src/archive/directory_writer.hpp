@@ -32,6 +32,10 @@ class directory_writer {
   // a table.bin already there is left alone.
   [[nodiscard]] maybe_problem write_table(const loaded_index& index, existing_files policy);
 
+  // Lets go of the directory, so that a run that stops can remove it (Windows removes no folder
+  // that a handle holds).
+  void close() { root_ = platform::directory(); }
+
   const platform::directory& root() const { return root_; }
   // Which file the archive being read is, when it lies on the output directory's device (only
   // then can an entry's name be it).

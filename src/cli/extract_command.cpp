@@ -35,7 +35,10 @@ class extract_command final : public archive_command {
     return directory_.write_table(index, policy_);
   }
 
-  void stopped() override { remove_while_empty(made_); }
+  void stopped() override {
+    directory_.close();
+    remove_while_empty(made_);
+  }
 
   entry_sink* sink() override { return &sink_; }
 

@@ -40,6 +40,16 @@ constexpr int WAIT = -1;
 // read-only file loses that attribute. A folder gives EISDIR; a pipe or device (Wine shows a
 // FIFO so, and will neither rename over nor delete one) EACCES.
 int make_way(HANDLE folder, std::wstring_view name, cleared_read_only& taken) {
+  // A folder is told first, by a handle that asks for nothing: one of this run's workers may
+  // hold it open, which refuses a handle that could delete it.
+  file_handle looked;
+  BY_HANDLE_FILE_INFORMATION seen;
+  if (nt::succeeded(open_entry(folder, name, FILE_READ_ATTRIBUTES, looked)) &&
+      GetFileInformationByHandle(looked.get(), &seen) && has(seen.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY) &&
+      !has(seen.dwFileAttributes, FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return EISDIR;
+  }
+  looked.close();
   file_handle there;
   const NTSTATUS opened = open_entry(folder, name, DELETE | FILE_WRITE_ATTRIBUTES, there);
   if (opened == SHARING_VIOLATION) return WAIT;
