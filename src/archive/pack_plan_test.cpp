@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 
-#include "archive/archive.hpp"
+#include "archive/original_archive.hpp"
 #include "archive/pack_plan.hpp"
 #include "archive_writer.hpp"
 #include "scratch.hpp"
@@ -14,24 +13,17 @@ using test_support::entry;
 using test_support::test_archive;
 
 // The original's layout and records, read as extraction reads them.
-struct read_original {
+struct read_archive {
   original_layout layout;
   index_image index;
 };
 
-read_original read_with_the_reader(const test_archive& archive) {
+read_archive read_with_the_reader(const test_archive& archive) {
   const test_support::scratch_dir dir;
   archive.write_to((dir / "a.dat").string());
-  archive_file file;
-  EXPECT_FALSE(file.open((dir / "a.dat").string()));
-  inflater inflate;
-  loaded_index index;
-  EXPECT_FALSE(load_index(file, inflate, index));
-  const auto table = std::make_unique<entry_table>();
-  std::uint32_t count = 0;
-  EXPECT_FALSE(read_entry_table(file, index, *table, count));
-  const std::string inflated(reinterpret_cast<const char*>(index.bytes.get()), index.inflated.produced);
-  return {{index.index_offset, plan_entries(*table, count, index.index_offset).entries}, *index_image::parse(inflated)};
+  original_archive original;
+  EXPECT_FALSE(read_original((dir / "a.dat").string(), original));
+  return {original.layout, *index_image::parse(original.index)};
 }
 
 std::vector<source_file> files_named(const std::vector<std::string>& names, std::uint64_t size = 1) {
@@ -79,7 +71,7 @@ test_archive gapped() {
 TEST(PackPlan, WithAnOriginalEverySpanIsAPieceAndTheBytesBetweenAreCopied) {
   const test_archive archive = gapped();
   const std::vector<std::uint64_t> at = archive.stream_offsets();
-  const read_original original = read_with_the_reader(archive);
+  const read_archive original = read_with_the_reader(archive);
   const std::vector<source_file> files = files_named({"a.txt", "b/c.txt", "d.txt"});
   pack_plan plan;
   ASSERT_FALSE(plan_pack(original.index, &original.layout, files, {}, "dir", plan));
@@ -96,7 +88,7 @@ TEST(PackPlan, EntriesWhoseFilesCannotBeTheirsKeepTheirBytesWithoutLooking) {
   archive.entries = {entry("same.txt", "first"),   entry("../up.txt", "refused"), entry("same.txt", "second"),
                      entry("missing.txt", "gone"), entry("folder/", ""),          entry("kept.txt", "k")};
   const std::vector<std::uint64_t> at = archive.stream_offsets();
-  const read_original original = read_with_the_reader(archive);
+  const read_archive original = read_with_the_reader(archive);
   pack_plan plan;
   ASSERT_FALSE(plan_pack(original.index, &original.layout, files_named({"kept.txt", "same.txt"}), {}, "dir", plan));
   EXPECT_EQ(pieces_of(plan), (std::vector<piece_view>{{piece_kind::copy, 0, at[0], at[1], {}},   // written over later
@@ -111,7 +103,7 @@ TEST(PackPlan, EntriesWhoseFilesCannotBeTheirsKeepTheirBytesWithoutLooking) {
 TEST(PackPlan, ExcludedRecordsGoWithTheirSpansAndUnnamedFilesAreAddedInOrder) {
   const test_archive archive = gapped();
   const std::vector<std::uint64_t> at = archive.stream_offsets();
-  const read_original original = read_with_the_reader(archive);
+  const read_archive original = read_with_the_reader(archive);
   // As the scan gives them: sorted, the excluded left out already; table.bin is never added.
   const std::vector<source_file> files = files_named({"a.txt", "d.txt", "new/x.txt", "table.bin", "z.txt"});
   pack_plan plan;
