@@ -1,15 +1,16 @@
 # Fails unless a manual page documents exactly the options that the tool's --help shows:
 #   cmake -DTOOL=<DarvEx> -DPAGE=<DarvEx.1> -P check_man_page_options.cmake
-# An option is "-l, --list" or "-d, --directory DIR": in the help, at the start of an indented
-# line; in the page, as the tag of an option's paragraph ("\fB\-l\fR, \fB\-\-list\fR").
+# An option is "-l, --list", "-d, --directory DIR" or, without a short form, "--like ARCHIVE": in
+# the help, at the start of an indented line; in the page, as the tag of an option's paragraph
+# ("\fB\-l\fR, \fB\-\-list\fR").
 cmake_minimum_required(VERSION 3.25)
 
 execute_process(COMMAND ${TOOL} --help RESULT_VARIABLE status OUTPUT_VARIABLE help)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${TOOL} --help ended with status ${status}")
 endif()
-string(REGEX MATCHALL "\n  -[A-Za-z], --[a-z-]+( [A-Z]+)?" help_options "${help}")
-list(TRANSFORM help_options REPLACE "^\n  " "")
+string(REGEX MATCHALL "\n  (-[A-Za-z], |    )--[a-z-]+( [A-Z]+)?" help_options "${help}")
+list(TRANSFORM help_options REPLACE "^\n +" "")
 
 file(STRINGS ${PAGE} tags REGEX "^\\\\fB\\\\-")
 set(page_options "")

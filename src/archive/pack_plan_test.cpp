@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "archive/original_archive.hpp"
 #include "archive/pack_plan.hpp"
 #include "archive_writer.hpp"

@@ -1,7 +1,8 @@
 #pragma once
 
-// The three things the tool does with an archive. Each runs its own archive_command through
-// run_archive_command, which reports every problem and gives the status.
+// The three things the tool does with an archive, each running its own archive_command through
+// run_archive_command, which reports every problem and gives the status; and the one that makes
+// an archive, which is no such command: it reads a folder and writes an archive.
 
 #include <string>
 
@@ -14,5 +15,6 @@ namespace darvex {
 exit_status run_extract(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_list(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen);
+exit_status run_create(const options& chosen, console& screen);
 
 }  // namespace darvex

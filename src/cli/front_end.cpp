@@ -49,6 +49,8 @@ exit_status run(const options& chosen, console& screen) {
       return on_each_archive(chosen, screen, run_list);
     case command::test:
       return on_each_archive(chosen, screen, run_test);
+    case command::create:
+      return run_create(chosen, screen);
   }
   return exit_status::stopped;  // not reached: every command has its case
 }
@@ -58,7 +60,7 @@ exit_status run(const options& chosen, console& screen) {
 int run_front_end(const std::vector<std::string>& args) {
   const parsed_options parsed = parse_options(args);
   const options& chosen = parsed.chosen;
-  const bool quiet = chosen.quiet && (chosen.what == command::extract || chosen.what == command::test);
+  const bool quiet = chosen.quiet && chosen.what != command::list;
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);

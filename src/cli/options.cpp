@@ -5,6 +5,9 @@
 #include <charconv>
 #include <string_view>
 #include <thread>
+#include <utility>
+
+#include "archive/deflate.hpp"
 
 namespace darvex {
 namespace {
@@ -21,6 +24,9 @@ enum class option_id {
   quiet,
   jobs,
   strip_components,
+  create,
+  like,
+  level,
   help,
   version
 };
@@ -32,7 +38,7 @@ struct known_option {
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 11> OPTIONS{{
+constexpr std::array<known_option, 14> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
     {option_id::directory, 'd', "directory", "DIR"},
@@ -42,6 +48,9 @@ constexpr std::array<known_option, 11> OPTIONS{{
     {option_id::quiet, 'q', "quiet", nullptr},
     {option_id::jobs, 'j', "jobs", "N"},
     {option_id::strip_components, '\0', "strip-components", "N"},
+    {option_id::create, 'c', "create", "FILE"},
+    {option_id::like, '\0', "like", "ARCHIVE"},
+    {option_id::level, '\0', "level", "N"},
     {option_id::help, 'h', "help", nullptr},
     {option_id::version, 'V', "version", nullptr},
 }};
@@ -83,12 +92,20 @@ std::string apply_number(const known_option& known, bool as_long, const std::str
   return {};
 }
 
+char command_letter(command what) { return what == command::list ? 'l' : what == command::test ? 't' : 'c'; }
+
+// Two commands given at once, named in one order whichever came first.
+std::string together(command a, command b) {
+  constexpr std::string_view ORDER = "ltc";
+  char first = command_letter(a), second = command_letter(b);
+  if (ORDER.find(first) > ORDER.find(second)) std::swap(first, second);
+  return std::string("'-") + first + "' and '-" + second + "' cannot be used together";
+}
+
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
 std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
   const auto set_command = [&](command what) -> std::string {
-    const bool list_and_test = (chosen.what == command::list && what == command::test) ||
-                               (chosen.what == command::test && what == command::list);
-    if (list_and_test) return "'-l' and '-t' cannot be used together";
+    if (chosen.what != command::extract && chosen.what != what) return together(chosen.what, what);
     chosen.what = what;
     return {};
   };
@@ -123,6 +140,21 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
       return apply_number(known, as_long, value, "jobs", 1, MAX_JOBS, chosen.jobs);
     case option_id::strip_components:
       return apply_number(known, as_long, value, "name parts", 0, MAX_STRIPPED_PARTS, chosen.strip_components);
+    case option_id::create:
+      if (value.empty()) return "option " + shown(known, as_long) + " needs a file name";
+      chosen.created = value;
+      return set_command(command::create);
+    case option_id::like:
+      if (value.empty()) return "option " + shown(known, as_long) + " needs an archive";
+      chosen.like = value;
+      break;
+    case option_id::level: {
+      unsigned level = 0;
+      std::string wrong = apply_number(known, as_long, value, "level", MIN_COMPRESSION_LEVEL,
+                                       static_cast<unsigned>(max_compression_level()), level);
+      if (wrong.empty()) chosen.level = level;
+      return wrong;
+    }
   }
   return {};
 }
@@ -160,6 +192,35 @@ std::string read_option(const std::vector<std::string>& args, std::size_t& at, o
 
 bool looks_like_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+// With -c: the one operand is the folder, and the options that select or place extracted entries
+// have no meaning.
+std::string take_folder(options& chosen) {
+  const struct {
+    bool given;
+    const char* option;
+  } extraction_only[] = {{chosen.directory.has_value(), "-d"},
+                         {!chosen.includes.empty(), "-i"},
+                         {chosen.no_overwrite, "-n"},
+                         {chosen.strip_components != 0, "--strip-components"}};
+  for (const auto& o : extraction_only) {
+    if (o.given) return std::string("'") + o.option + "' cannot be used with '-c'";
+  }
+  if (chosen.archives.size() != 1) {
+    return chosen.archives.empty()
+               ? "no folder given"
+               : "'-c' takes one folder, not " + std::to_string(chosen.archives.size()) + " operands";
+  }
+  chosen.folder = chosen.archives.front();
+  chosen.archives.clear();
+  return {};
+}
+
+std::string options_not_for_create(const options& chosen) {
+  if (chosen.like) return "'--like' needs '-c'";
+  if (chosen.level) return "'--level' needs '-c'";
+  return {};
+}
+
 }  // namespace
 
 parsed_options parse_options(const std::vector<std::string>& args) {
@@ -188,7 +249,10 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       chosen.archives.push_back(args[at]);
     }
   }
-  if (chosen.archives.empty()) parsed.error = "no archive given";
+  parsed.error = chosen.what == command::create ? take_folder(chosen) : options_not_for_create(chosen);
+  if (parsed.error.empty() && chosen.archives.empty() && chosen.what != command::create) {
+    parsed.error = "no archive given";
+  }
   return parsed;
 }
 

@@ -1,0 +1,206 @@
+// -c: an archive made from a folder, written beside its name and renamed onto it only once it
+// reads back as written. What goes in is planned from the records to start from (the original's
+// with --like, else the folder's table.bin, else none) and the folder's files; the archive layer
+// writes it and reads it back; this file says what happens and makes the lines.
+
+#include <cerrno>
+#include <memory>
+#include <new>
+
+#include "archive/deflate.hpp"
+#include "archive/original_archive.hpp"
+#include "archive/pack_plan.hpp"
+#include "archive/read_back.hpp"
+#include "archive/write_archive.hpp"
+#include "cli/commands.hpp"
+#include "cli/output_dir.hpp"
+#include "platform/process.hpp"
+
+namespace darvex {
+namespace {
+
+bool interrupted() { return platform::interrupting_signal() != 0; }
+
+// The folder's table.bin as an index, when there is one.
+maybe_problem load_table(const platform::directory& folder, const std::string& folder_path,
+                         std::optional<index_image>& table) {
+  const std::string path = shown_path(folder_path, path_of_entry(TABLE_NAME));
+  platform::file_handle file;
+  platform::file_type type = platform::file_type::other;
+  if (int err = folder.open_file(TABLE_NAME, file, type)) {
+    if (err == ENOENT) return std::nullopt;
+    return problem{problem_kind::source, path, "cannot open", err};
+  }
+  std::string dump(INDEX_BUFFER_SIZE + 1, '\0');
+  std::size_t got = 0;
+  if (int err = platform::read_at(file, 0, dump.data(), dump.size(), got)) {
+    return problem{problem_kind::source, path, "cannot read", err};
+  }
+  dump.resize(got);
+  if (type == platform::file_type::regular && got == INDEX_BUFFER_SIZE) table = index_image::from_dump(dump);
+  if (!table) {
+    return problem{problem_kind::source, path,
+                   "not an index as extraction leaves it (" + std::to_string(INDEX_BUFFER_SIZE) +
+                       " bytes listing at most " + std::to_string(MAX_ENTRIES) + " entries)"};
+  }
+  return std::nullopt;
+}
+
+// The files that must not go in: the archive being made and the one being read.
+maybe_problem check_not_archives(const std::vector<source_file>& files, const std::string& folder_path,
+                                 const std::optional<platform::file_identity>& made, const original_archive* original) {
+  for (const source_file& file : files) {
+    const char* which = made && file.identity == *made                                      ? "the archive being made"
+                        : original != nullptr && file.identity == original->file.identity() ? "the archive being read"
+                                                                                            : nullptr;
+    if (which != nullptr) {
+      return problem{problem_kind::source, shown_path(folder_path, file.path),
+                     std::string("is ") + which + ": it cannot go into itself (leave it out with -x)"};
+    }
+  }
+  return std::nullopt;
+}
+
+const char* marker(entry_fate fate) {
+  switch (fate) {
+    case entry_fate::kept:
+      return "  (kept)\n";
+    case entry_fate::packed:
+      return "  (new)\n";
+    case entry_fate::added:
+      break;
+  }
+  return "  (added)\n";
+}
+
+// A line for each record, "<folder>\<name>  (kept)", in the manner of extraction's lines.
+class entry_lines final : public pack_listener {
+ public:
+  entry_lines(const std::string& folder_path, console& screen) : folder_path_(folder_path), screen_(screen) {}
+
+  void entry_packed(const packed_entry& entry) override {
+    screen_.print_path(folder_path_);
+    screen_.print("\\");
+    screen_.print_name(entry.name);
+    screen_.print(marker(entry.fate));
+    ++counts_[static_cast<std::size_t>(entry.fate)];
+  }
+
+  // "Created new.dat: 5 entries (3 kept, 1 new, 1 added)"
+  void close(const std::string& archive_path) {
+    const std::size_t total = counts_[0] + counts_[1] + counts_[2];
+    screen_.print("Created ");
+    screen_.print_path(archive_path);
+    screen_.print(": " + std::to_string(total) + (total == 1 ? " entry (" : " entries (") + std::to_string(counts_[0]) +
+                  " kept, " + std::to_string(counts_[1]) + " new, " + std::to_string(counts_[2]) + " added)\n");
+  }
+
+ private:
+  const std::string& folder_path_;
+  console& screen_;
+  std::size_t counts_[3] = {};
+};
+
+class create_run {
+ public:
+  create_run(const options& chosen, console& screen)
+      : chosen_(chosen), screen_(screen), lines_(chosen.folder, screen) {}
+
+  maybe_problem run() {
+    if (auto failure = read_sources()) return failure;
+    if (auto failure = open_destination()) return failure;
+    if (auto failure = plan()) return failure;
+    platform::temporary_file made;
+    if (int err = destination_.create_temporary(made)) return trouble("cannot create", err);
+    if (auto failure = write(made)) return failure;
+    if (interrupted()) return std::nullopt;
+    original_.reset();  // closed before its name may be given to the new archive
+    if (int err = destination_.publish(made, place_->name)) return trouble("cannot create", err);
+    lines_.close(chosen_.created);
+    return std::nullopt;
+  }
+
+ private:
+  maybe_problem read_sources() {
+    if (int err = folder_.open(chosen_.folder))
+      return problem{problem_kind::source, chosen_.folder, "cannot open", err};
+    if (chosen_.like) {
+      original_ = std::make_unique<original_archive>();
+      if (auto failure = read_original(*chosen_.like, *original_)) return failure;
+    } else if (auto failure = load_table(folder_, chosen_.folder, table_)) {
+      return failure;
+    }
+    return scan_folder(folder_, chosen_.folder, chosen_.excludes, files_);
+  }
+
+  maybe_problem open_destination() {
+    place_ = place_of_file(chosen_.created);
+    if (!place_) return trouble("names no file (it ends in a separator, '.' or '..')");
+    if (int err = destination_.open(place_->folder)) return trouble("cannot open its folder", err);
+    platform::standing found;
+    if (int err = destination_.look(place_->name, found)) return trouble("cannot create", err);
+    if (found.kind == platform::standing_kind::folder) return trouble("is a folder");
+    if (found.kind == platform::standing_kind::file) made_identity_ = found.identity;
+    destination_.remove_leftovers();
+    return check_not_archives(files_, chosen_.folder, made_identity_, original_.get());
+  }
+
+  maybe_problem plan() {
+    index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
+    if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_, chosen_.excludes,
+                                 chosen_.folder, plan_)) {
+      return failure;
+    }
+    return check_pack_limits(plan_, files_, chosen_.folder, chosen_.created);
+  }
+
+  maybe_problem write(platform::temporary_file& made) {
+    const pack_sources sources{folder_, chosen_.folder, files_, original_ ? &original_->file : nullptr,
+                               original_ ? &original_->index : nullptr};
+    const pack_settings settings{static_cast<int>(chosen_.level.value_or(DEFAULT_COMPRESSION_LEVEL)),
+                                 jobs_to_use(chosen_), interrupted};
+    written_archive written;
+    if (auto failure = write_archive(plan_, sources, settings, made.handle(), chosen_.created, lines_, written)) {
+      return failure;
+    }
+    if (interrupted()) return std::nullopt;
+    if (int err = made.complete()) return trouble("cannot write", err);
+    platform::file_handle reading;
+    if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
+    return read_back(std::move(reading), chosen_.created, written, settings.jobs, interrupted);
+  }
+
+  problem trouble(std::string reason, int err = 0) const {
+    return {problem_kind::output, chosen_.created, std::move(reason), err};
+  }
+
+  const options& chosen_;
+  console& screen_;
+  entry_lines lines_;
+  platform::directory folder_;
+  std::unique_ptr<original_archive> original_;
+  std::optional<index_image> table_;
+  std::vector<source_file> files_;
+  std::optional<file_place> place_;
+  platform::directory destination_;
+  std::optional<platform::file_identity> made_identity_;
+  pack_plan plan_;
+};
+
+}  // namespace
+
+exit_status run_create(const options& chosen, console& screen) {
+  maybe_problem failure;
+  try {
+    create_run run(chosen, screen);
+    failure = run.run();
+  } catch (const std::bad_alloc&) {
+    failure = problem{problem_kind::output, chosen.created, "out of memory"};
+  }
+  screen.flush();
+  if (!failure) return exit_status::ok;
+  if (!interrupted()) screen.report(*failure);
+  return status_for(failure->kind);
+}
+
+}  // namespace darvex
