@@ -116,10 +116,16 @@ class child_process {
   child_process& operator=(const child_process&) = delete;
 
   // Its wait status once it exits, or nothing when `deadline` comes first. Polls, with pauses
-  // that grow from half a millisecond, so that short runs are not slowed.
-  std::optional<int> wait_until(clock::time_point deadline) {
+  // that grow from half a millisecond, so that short runs are not slowed; SIGINT goes to it
+  // once `interrupt_when` says so.
+  std::optional<int> wait_until(clock::time_point deadline, const std::function<bool()>& interrupt_when = {}) {
     std::chrono::microseconds pause{500};
+    bool interrupted = false;
     for (;;) {
+      if (interrupt_when && !interrupted && interrupt_when()) {
+        kill(pid_, SIGINT);
+        interrupted = true;
+      }
       int status = 0;
       const pid_t waited = waitpid(pid_, &status, WNOHANG);
       if (waited == pid_) {
@@ -184,7 +190,7 @@ tool_result run_once(const std::string& name, const std::filesystem::path& worki
     result.out = std::move(*read);
     streams.pipe_read.reset();
   }
-  const std::optional<int> wait_status = running.wait_until(deadline);
+  const std::optional<int> wait_status = running.wait_until(deadline, options.interrupt_when);
   if (!wait_status) throw past_deadline(name, options.deadline);
   result.status = WIFEXITED(*wait_status) ? WEXITSTATUS(*wait_status) : -1;
   if (options.pipe_bytes == 0 && options.stdout_path.empty()) result.out = read_file(out_path);

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ struct run_options {
   std::string stdout_path;               // stdout goes to this file instead (say /dev/full); `out` stays empty
   std::size_t pipe_bytes = 0;            // when non-zero: stdout is a pipe, closed once this much was read
   std::vector<std::string> environment;  // NAME=value settings for the tool's environment
+  // When set, asked while the tool runs (every few milliseconds): once it says yes, the tool gets
+  // SIGINT, as from Ctrl-C.
+  std::function<bool()> interrupt_when;
 
   static run_options merging_streams() {
     run_options options;
@@ -50,6 +54,11 @@ struct run_options {
   static run_options pipe_closed_after(std::size_t bytes) {
     run_options options;
     options.pipe_bytes = bytes;
+    return options;
+  }
+  static run_options interrupted_once(std::function<bool()> condition) {
+    run_options options;
+    options.interrupt_when = std::move(condition);
     return options;
   }
   static run_options with_environment(std::vector<std::string> settings) {
