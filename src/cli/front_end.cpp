@@ -60,7 +60,8 @@ exit_status run(const options& chosen, console& screen) {
 int run_front_end(const std::vector<std::string>& args) {
   const parsed_options parsed = parse_options(args);
   const options& chosen = parsed.chosen;
-  const bool quiet = chosen.quiet && chosen.what != command::list;
+  const bool quiet = chosen.quiet && (chosen.what == command::extract || chosen.what == command::test ||
+                                      chosen.what == command::create);
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);
