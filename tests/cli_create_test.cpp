@@ -291,6 +291,19 @@ TEST_F(Create, LinksFifosAndDevicesAreNeverFollowedOrReadUnlessLeftOut) {
   }
 }
 
+TEST_F(Create, NoArchiveGoesIntoItselfAndATableBinMustBeAnIndexDump) {
+  put("in/a.txt", "a");
+  ASSERT_EQ(run({"-q", "-c", "in/new.dat", "in"}).status, 0);
+  expect_refused(run({"-c", "in/new.dat", "in"}), "\"in/new.dat\"", "is the archive being made");
+  ASSERT_EQ(run({"-q", "-x", "new.dat", "-c", "in/new.dat", "in"}).status, 0);
+  fs::rename(dir_ / "in/new.dat", dir_ / "in/old.dat");
+  expect_refused(run({"-c", "new.dat", "--like", "in/old.dat", "in"}), "\"in/old.dat\"", "is the archive being read");
+  fs::remove(dir_ / "in/old.dat");
+  put("in/table.bin", "not 524,288 bytes");
+  expect_refused(run({"-c", "new.dat", "in"}), "\"in/table.bin\"", "not an index as extraction leaves it");
+  EXPECT_FALSE(fs::exists(dir_ / "new.dat"));
+}
+
 TEST_F(Create, RepacksInPlaceAndAFailureLeavesTheArchiveAsItWas) {
   test_archive archive;
   archive.entries = {entry("a.txt", "alpha"), entry("b.txt", "bravo")};

@@ -125,6 +125,16 @@ maybe_problem scan_folder(const platform::directory& root, const std::string& ro
   return std::nullopt;
 }
 
+maybe_problem refuse_file(const std::vector<source_file>& files, const std::string& root_path,
+                          const platform::file_identity& identity, const char* what) {
+  for (const source_file& file : files) {
+    if (file.identity != identity) continue;
+    return trouble(root_path, file.path,
+                   std::string("is ") + what + ": it cannot go into itself (leave it out with -x)");
+  }
+  return std::nullopt;
+}
+
 int open_source(const platform::directory& root, const entry_path& path, platform::file_handle& file) {
   if (path.parts.empty()) return EINVAL;
   const platform::directory* folder = &root;

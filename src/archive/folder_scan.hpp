@@ -37,6 +37,11 @@ std::string shown_path(const std::string& root_path, const entry_path& path);
 [[nodiscard]] maybe_problem scan_folder(const platform::directory& root, const std::string& root_path,
                                         const std::vector<std::string>& excludes, std::vector<source_file>& files);
 
+// A problem naming the file of `files` that is `identity`, `what` it is ("the archive being
+// made"): it cannot go into itself. Nothing when none is.
+[[nodiscard]] maybe_problem refuse_file(const std::vector<source_file>& files, const std::string& root_path,
+                                        const platform::file_identity& identity, const char* what);
+
 // Opens the file at `path` under `root` for reading, part by part, never through a link.
 // 0, or an errno value (ELOOP for a link, EINVAL for anything but a regular file).
 int open_source(const platform::directory& root, const entry_path& path, platform::file_handle& file);

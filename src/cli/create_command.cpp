@@ -3,7 +3,6 @@
 // with --like, else the folder's table.bin, else none) and the folder's files; the archive layer
 // writes it and reads it back; this file says what happens and makes the lines.
 
-#include <cerrno>
 #include <memory>
 #include <new>
 
@@ -20,46 +19,6 @@ namespace darvex {
 namespace {
 
 bool interrupted() { return platform::interrupting_signal() != 0; }
-
-// The folder's table.bin as an index, when there is one.
-maybe_problem load_table(const platform::directory& folder, const std::string& folder_path,
-                         std::optional<index_image>& table) {
-  const std::string path = shown_path(folder_path, path_of_entry(TABLE_NAME));
-  platform::file_handle file;
-  platform::file_type type = platform::file_type::other;
-  if (int err = folder.open_file(TABLE_NAME, file, type)) {
-    if (err == ENOENT) return std::nullopt;
-    return problem{problem_kind::source, path, "cannot open", err};
-  }
-  std::string dump(INDEX_BUFFER_SIZE + 1, '\0');
-  std::size_t got = 0;
-  if (int err = platform::read_at(file, 0, dump.data(), dump.size(), got)) {
-    return problem{problem_kind::source, path, "cannot read", err};
-  }
-  dump.resize(got);
-  if (type == platform::file_type::regular && got == INDEX_BUFFER_SIZE) table = index_image::from_dump(dump);
-  if (!table) {
-    return problem{problem_kind::source, path,
-                   "not an index as extraction leaves it (" + std::to_string(INDEX_BUFFER_SIZE) +
-                       " bytes listing at most " + std::to_string(MAX_ENTRIES) + " entries)"};
-  }
-  return std::nullopt;
-}
-
-// The files that must not go in: the archive being made and the one being read.
-maybe_problem check_not_archives(const std::vector<source_file>& files, const std::string& folder_path,
-                                 const std::optional<platform::file_identity>& made, const original_archive* original) {
-  for (const source_file& file : files) {
-    const char* which = made && file.identity == *made                                      ? "the archive being made"
-                        : original != nullptr && file.identity == original->file.identity() ? "the archive being read"
-                                                                                            : nullptr;
-    if (which != nullptr) {
-      return problem{problem_kind::source, shown_path(folder_path, file.path),
-                     std::string("is ") + which + ": it cannot go into itself (leave it out with -x)"};
-    }
-  }
-  return std::nullopt;
-}
 
 const char* marker(entry_fate fate) {
   switch (fate) {
@@ -127,7 +86,7 @@ class create_run {
     if (chosen_.like) {
       original_ = std::make_unique<original_archive>();
       if (auto failure = read_original(*chosen_.like, *original_)) return failure;
-    } else if (auto failure = load_table(folder_, chosen_.folder, table_)) {
+    } else if (auto failure = read_table_dump(folder_, chosen_.folder, table_)) {
       return failure;
     }
     return scan_folder(folder_, chosen_.folder, chosen_.excludes, files_);
@@ -142,7 +101,11 @@ class create_run {
     if (found.kind == platform::standing_kind::folder) return trouble("is a folder");
     if (found.kind == platform::standing_kind::file) made_identity_ = found.identity;
     destination_.remove_leftovers();
-    return check_not_archives(files_, chosen_.folder, made_identity_, original_.get());
+    if (made_identity_) {
+      if (auto failure = refuse_file(files_, chosen_.folder, *made_identity_, "the archive being made")) return failure;
+    }
+    if (!original_) return std::nullopt;
+    return refuse_file(files_, chosen_.folder, original_->file.identity(), "the archive being read");
   }
 
   maybe_problem plan() {
