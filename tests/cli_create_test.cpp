@@ -332,7 +332,7 @@ TEST_F(Create, AnInterruptedRunLeavesTheArchiveAsItWasAndNoTemporaryFile) {
   const std::string before = file("o.dat");
   const fs::path dir = dir_.path();
   const tool_result result =
-      run({"-j", "1", "--level", "12", "-c", "o.dat", "--like", "o.dat", "o"}, run_options::interrupted_once([dir] {
+      run({"-j", "1", "--level", "9", "-c", "o.dat", "--like", "o.dat", "o"}, run_options::interrupted_once([dir] {
             for (const auto& item : fs::directory_iterator(dir)) {
               if (item.path().filename().string().rfind(".DarvEx-partial", 0) == 0) return true;
             }
