@@ -2,8 +2,9 @@
 
 // Items made by several workers and taken by the calling thread one at a time, in order: what
 // the archive writer needs, since each stream's offset depends on every stream before it. A
-// worker takes the next item to make only while fewer than `window` items wait to be taken,
-// so that at most that many made items (and one in the making per worker) are held at once.
+// worker starts the next item only while the items made and waiting to be taken weigh less
+// than a budget, so that the memory held stays bounded (the budget, and one item in the making
+// per worker) while workers run ahead of an item that takes long, as far as small items allow.
 // With one job everything runs in the calling thread, one item after another.
 
 #include <condition_variable>
@@ -18,10 +19,12 @@ namespace darvex {
 
 // Makes items 0 to count - 1 with `jobs` workers, each with a maker of its own from
 // `new_maker()` (called on the worker's thread), and hands each to `take(i, item)` on the
-// calling thread in order. `take` returns false, or `stopped()` true, to stop: no further item
-// is started or taken. Makers must not throw. Returns whether every item was taken.
-template <typename item, typename maker_factory, typename taker>
-bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, taker&& take, bool (*stopped)()) {
+// calling thread in order. Made items wait to be taken while `weigh(item)` of them adds up to
+// less than `budget`. `take` returns false, or `stopped()` true, to stop: no further item is
+// started or taken. Makers must not throw. Returns whether every item was taken.
+template <typename item, typename maker_factory, typename taker, typename weigher>
+bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, taker&& take, weigher&& weigh,
+                  std::size_t budget, bool (*stopped)()) {
   const auto in_sequence = [&] {
     auto make = new_maker();
     for (std::size_t i = 0; i < count; ++i) {
@@ -37,20 +40,20 @@ bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, t
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<std::optional<item>> slots(count);
-  const std::size_t window = 2 * static_cast<std::size_t>(jobs);
-  std::size_t next = 0, taken = 0, running = 0;
+  std::size_t next = 0, running = 0, waiting = 0;  // waiting: the weight of items made, not taken
   bool quit = false;
   const auto work = [&] {
     auto make = new_maker();
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] { return quit || next >= count || next < taken + window; });
+      changed.wait(lock, [&] { return quit || next >= count || waiting < budget; });
       if (quit || next >= count || stopped()) break;
       const std::size_t i = next++;
       lock.unlock();
       item made{};
       make(i, made);
       lock.lock();
+      waiting += weigh(made);
       slots[i] = std::move(made);
       changed.notify_all();
     }
@@ -78,7 +81,7 @@ bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, t
     }
     item made = std::move(*slots[i]);
     slots[i].reset();
-    taken = i + 1;
+    waiting -= weigh(made);
     changed.notify_all();
     lock.unlock();
     whole = !stopped() && take(i, made);

@@ -64,9 +64,15 @@ class sequential_writer {
 
 class archive_builder {
  public:
-  archive_builder(const pack_plan& plan, const pack_sources& sources, sequential_writer& out, pack_listener& listener,
-                  written_archive& written)
-      : plan_(plan), sources_(sources), out_(out), listener_(listener), written_(written), index_(plan.index) {
+  archive_builder(const pack_plan& plan, const pack_sources& sources, int level, sequential_writer& out,
+                  pack_listener& listener, written_archive& written)
+      : plan_(plan),
+        sources_(sources),
+        level_(level),
+        out_(out),
+        listener_(listener),
+        written_(written),
+        index_(plan.index) {
     written_.checks.assign(plan.index.records().size(), {});
   }
 
@@ -171,7 +177,7 @@ class archive_builder {
       std::uint32_t crc = 0;
       return out_.copy(*sources_.original, *plan_.original_index_offset, sources_.original->size(), crc);
     }
-    deflater compress(max_compression_level());
+    deflater compress(level_);
     const auto* bytes = reinterpret_cast<const unsigned char*>(index.data());
     const std::size_t bound = compress.bound(index.size());
     const std::unique_ptr<unsigned char[]> stream = std::make_unique_for_overwrite<unsigned char[]>(bound);
@@ -187,6 +193,7 @@ class archive_builder {
 
   const pack_plan& plan_;
   const pack_sources& sources_;
+  int level_;  // the index is compressed at the entries' level
   sequential_writer& out_;
   pack_listener& listener_;
   written_archive& written_;
@@ -201,11 +208,12 @@ maybe_problem write_archive(const pack_plan& plan, const pack_sources& sources, 
                             const platform::file_handle& out, const std::string& out_path, pack_listener& listener,
                             written_archive& written) {
   sequential_writer writer(out, out_path);
-  archive_builder builder(plan, sources, writer, listener, written);
+  archive_builder builder(plan, sources, settings.level, writer, listener, written);
   if (auto failure = builder.write_header()) return failure;
   const bool whole = run_in_order<piece_bytes>(
       plan.pieces.size(), settings.jobs, [&] { return piece_maker(plan, sources, settings.level); },
-      [&](std::size_t i, piece_bytes& made) { return builder.take(i, made); }, settings.stopped);
+      [&](std::size_t i, piece_bytes& made) { return builder.take(i, made); },
+      [](const piece_bytes& made) { return made.length + 1; }, settings.jobs * ENTRY_BUFFER_SIZE, settings.stopped);
   if (builder.failure()) return builder.failure();
   if (!whole) return std::nullopt;  // stopped
   return builder.finish();

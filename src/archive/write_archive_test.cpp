@@ -121,7 +121,7 @@ TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) 
           taken.push_back(i);
           return true;
         },
-        never_stop);
+        [](std::size_t) { return std::size_t{1}; }, 3, never_stop);
     EXPECT_TRUE(whole);
     ASSERT_EQ(taken.size(), 200u) << jobs;
     for (std::size_t i = 0; i < taken.size(); ++i) EXPECT_EQ(taken[i], i);
@@ -129,7 +129,8 @@ TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) 
     std::size_t count = 0;
     EXPECT_FALSE(run_in_order<std::size_t>(
         200, jobs, [] { return [](std::size_t, std::size_t&) {}; },
-        [&](std::size_t, std::size_t&) { return ++count < 10; }, never_stop));
+        [&](std::size_t, std::size_t&) { return ++count < 10; }, [](std::size_t) { return std::size_t{1}; }, 3,
+        never_stop));
     EXPECT_EQ(count, 10u) << jobs;
   }
 }
