@@ -45,7 +45,7 @@ class sequential_writer {
     return std::nullopt;
   }
 
-  // Writes over bytes already written, without moving on.
+  // Writes over bytes already written: the last write of all.
   maybe_problem write_over(std::uint64_t at, const unsigned char* bytes, std::size_t length) {
     if (int err = platform::write_at(out_, at, bytes, length))
       return problem{problem_kind::output, out_path_, "cannot write", err};

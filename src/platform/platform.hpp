@@ -193,8 +193,9 @@ class directory {
 // Writes all `length` bytes at the file's current position. 0, or an errno value.
 int write_all(const file_handle& file, const void* data, std::size_t length);
 
-// Writes all `length` bytes at `offset`, without moving the position write_all writes at. 0, or
-// an errno value.
+// Writes all `length` bytes at `offset`. Where write_all writes next is then unspecified (a
+// positional write moves the file's position on Windows), so a writer ends with these. 0, or an
+// errno value.
 int write_at(const file_handle& file, std::uint64_t offset, const void* data, std::size_t length);
 
 // A stored entry name as text that name checks can read character by character: the bytes
