@@ -66,8 +66,8 @@ class create_run {
       : chosen_(chosen), screen_(screen), lines_(chosen.folder, screen) {}
 
   maybe_problem run() {
-    if (auto failure = read_sources()) return failure;
     if (auto failure = open_destination()) return failure;
+    if (auto failure = read_sources()) return failure;
     if (auto failure = plan()) return failure;
     platform::temporary_file made;
     if (int err = destination_.create_temporary(made)) return trouble("cannot create", err);
@@ -101,14 +101,18 @@ class create_run {
     if (found.kind == platform::standing_kind::folder) return trouble("is a folder");
     if (found.kind == platform::standing_kind::file) made_identity_ = found.identity;
     destination_.remove_leftovers();
-    if (made_identity_) {
-      if (auto failure = refuse_file(files_, chosen_.folder, *made_identity_, "the archive being made")) return failure;
-    }
-    if (!original_) return std::nullopt;
-    return refuse_file(files_, chosen_.folder, original_->file.identity(), "the archive being read");
+    return std::nullopt;
   }
 
   maybe_problem plan() {
+    if (made_identity_) {
+      if (auto failure = refuse_file(files_, chosen_.folder, *made_identity_, "the archive being made")) return failure;
+    }
+    if (original_) {
+      if (auto failure = refuse_file(files_, chosen_.folder, original_->file.identity(), "the archive being read")) {
+        return failure;
+      }
+    }
     index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
     if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_, chosen_.excludes,
                                  chosen_.folder, plan_)) {
