@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "archive/folder_scan.hpp"
@@ -41,32 +39,6 @@ TEST_F(FolderScan, FindsEveryFileSortedByItsPartsWithItsSizeNamedAsArchivesStore
   EXPECT_EQ(stored_names(), (std::vector<std::string>{"a", "b\\c\\d.bin", "b\\z", "b.txt"}));
   EXPECT_EQ(files_[3].size, 5u);
   EXPECT_EQ(files_[1].key, "b/c/d.bin");
-}
-
-TEST_F(FolderScan, NeverFollowsOrReadsALinkFifoOrDeviceUnlessLeftOut) {
-  const struct {
-    const char* what;
-    void (*plant)(const fs::path& at);
-  } cases[] = {
-      {"a link to a file", [](const fs::path& at) { fs::create_symlink("/etc/hostname", at); }},
-      {"a link to a folder", [](const fs::path& at) { fs::create_directory_symlink("/etc", at); }},
-      {"a dangling link", [](const fs::path& at) { fs::create_symlink("nowhere", at); }},
-      {"a FIFO", [](const fs::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
-  };
-  for (const auto& c : cases) {
-    fs::remove_all(dir_ / "in");
-    fs::create_directories(dir_ / "in/sub");
-    write_file(dir_ / "in/ok.txt", "ok");
-    c.plant(dir_ / "in/sub/odd");
-    const maybe_problem failure = scan();
-    ASSERT_TRUE(failure) << c.what;
-    EXPECT_EQ(failure->kind, problem_kind::source);
-    EXPECT_EQ(failure->path, "in/sub/odd") << c.what;
-    EXPECT_NE(failure->reason.find("never followed or read"), std::string::npos) << failure->reason;
-    EXPECT_FALSE(scan({"sub\\odd"})) << c.what;
-    EXPECT_FALSE(scan({"sub"})) << c.what;
-    EXPECT_EQ(stored_names(), std::vector<std::string>{"ok.txt"}) << c.what;
-  }
 }
 
 TEST_F(FolderScan, LeavesOutWhatExcludesTakeAndRefusesNamesAnArchiveCannotGiveBack) {

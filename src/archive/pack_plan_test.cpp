@@ -152,34 +152,5 @@ TEST(PackPlan, WithoutAnOriginalARecordWithoutItsFileOrWithAnUnsafeNameStops) {
   }
 }
 
-TEST(PackPlan, LimitsAreCheckedOnThePlan) {
-  const struct {
-    std::size_t files;
-    std::uint64_t size;
-    std::size_t name_length;
-    const char* reason;  // nullptr: within every limit
-  } cases[] = {
-      {MAX_ENTRIES, ENTRY_BUFFER_SIZE, 1, nullptr},
-      {MAX_ENTRIES + 1, 1, 1, "3501 entries, more than the 3500"},
-      {1, ENTRY_BUFFER_SIZE + 1, 1, "13107201 bytes exceeds the 13107200-byte entry buffer"},
-      {2100, 1, 230, "exceeds the 524288-byte index buffer"},
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < c.files; ++i) {
-      const std::string number = std::to_string(100000 + i);
-      names.push_back(number + std::string(c.name_length, 'n'));
-    }
-    const std::vector<source_file> files = files_named(names, c.size);
-    pack_plan plan;
-    ASSERT_FALSE(plan_pack(index_image(), nullptr, files, {}, "dir", plan));
-    const maybe_problem failure = check_pack_limits(plan, files, "dir", "new.dat");
-    EXPECT_EQ(failure.has_value(), c.reason != nullptr) << c.files;
-    if (failure && c.reason) {
-      EXPECT_NE(failure->reason.find(c.reason), std::string::npos) << failure->reason;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace darvex
