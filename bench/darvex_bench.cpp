@@ -4,6 +4,8 @@
 //     (c) the fast inflater doing the same; (w) writing the same files from memory;
 //   the real contents, files from this machine, against the zip extractors installed here
 //   extracting the same contents packed as a zip;
+//   the repack set: the real contents as a folder packed by -c (and repacked unchanged with
+//   --like) against the zip makers installed here (repack_sets.hpp);
 // with the peak memory of every command. Each figure is the median of RUNS runs taken in turn
 // (every command once, then again), since the machines it runs on are shared and noisy.
 //
@@ -21,6 +23,7 @@
 #include "archive/archive.hpp"
 #include "archive/inflate.hpp"
 #include "bench_sets.hpp"
+#include "repack_sets.hpp"
 #include "set_report.hpp"
 
 namespace darvex::bench {
@@ -85,6 +88,8 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
   const peer_search peers = find_peers("../" + real.packed.zip);
   std::printf("Writing the benchmark archives A and B to %s ...\n", dir.c_str());
   std::fflush(stdout);
+  const repack_folder folder = write_repack_folder(launcher, tool, real.selection, dir);
+  repack_set repack = make_repack_set(tool, folder);
   const bench_archive a = make_archive_a();
   const bench_archive b = make_archive_b();
   const bench_archive tree = make_archive_tree();
@@ -110,6 +115,7 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
     if (with_real) measure_once(launcher, dir, set_real, i);
     measure_once(launcher, dir, set_tree, i);
     measure_once(launcher, dir, set_flat, i);
+    if (with_real) measure_repack_once(launcher, dir, repack, i);
   }
   remove_run_dirs(dir);
 
@@ -122,6 +128,7 @@ int run(const std::string& tool, const std::string& dir, int runs, std::uint64_t
     if (auto against_bsdtar = report_real(set_real, peers.missing, targets.back(), BSDTAR_TARGET)) {
       targets.push_back(*against_bsdtar);
     }
+    for (const ratio& r : report_repack(repack, folder, count)) targets.push_back(r);
   } else {
     std::printf("\nreal contents: no files under %s: skipped\n", joined(REAL_ROOTS, ", ").c_str());
   }

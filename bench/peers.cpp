@@ -10,17 +10,6 @@
 namespace darvex::bench {
 namespace {
 
-// `program`'s full path on PATH, or "" when it is not there.
-std::string on_path(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return "";
-}
-
 struct pipe_closer {
   void operator()(std::FILE* pipe) const { pclose(pipe); }
 };
@@ -40,7 +29,7 @@ std::string python_interpreter(const std::string& python3) {
 
 void add(peer_search& search, const std::string& program, const char* package, std::string label,
          std::vector<std::string> arguments) {
-  const std::string found = on_path(program);
+  const std::string found = program_on_path(program);
   if (found.empty()) {
     search.missing.push_back(program + " is not installed (" + package + "): skipped");
     return;
@@ -50,7 +39,7 @@ void add(peer_search& search, const std::string& program, const char* package, s
 }
 
 void add_python(peer_search& search, const std::string& zip) {
-  const std::string python3 = on_path("python3");
+  const std::string python3 = program_on_path("python3");
   const std::string interpreter = python3.empty() ? "" : python_interpreter(python3);
   if (interpreter.empty()) {
     search.missing.push_back("python3 with zipfile is not installed (python3): skipped");
@@ -60,6 +49,16 @@ void add_python(peer_search& search, const std::string& zip) {
 }
 
 }  // namespace
+
+std::string program_on_path(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
 
 peer_search find_peers(const std::string& zip) {
   peer_search search;

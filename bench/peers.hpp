@@ -19,6 +19,9 @@ struct peer_search {
   std::vector<std::string> missing;  // one note for each peer not installed
 };
 
+// `program`'s full path on PATH, or "" when it is not there.
+std::string program_on_path(const std::string& program);
+
 // The peers installed here, each to extract `zip` (a path relative to where it runs).
 peer_search find_peers(const std::string& zip);
 

@@ -139,14 +139,17 @@ build_target() {
   local triplet="$target-w64-mingw32"
   local prefix="$out/$triplet" work="$out/work/$triplet"
   command -v "$triplet-gcc" >/dev/null || { say "$triplet-gcc is missing (gcc-mingw-w64-${target/_/-})"; exit 1; }
-  if [ -f "$prefix/lib/libdeflate.a" ] && [ -f "$prefix/include/libdeflate.h" ]; then
+  # An earlier build without the compressor or CRC-32 (-c needs both) is built again.
+  local symbols
+  symbols="$("$triplet-nm" "$prefix/lib/libdeflate.a" 2>/dev/null || true)"
+  if [ -f "$prefix/include/libdeflate.h" ] && grep -q ' T _\?libdeflate_alloc_compressor$' <<<"$symbols" &&
+    grep -q ' T _\?libdeflate_crc32$' <<<"$symbols"; then
     say "$triplet: already built in $prefix"
     return
   fi
   rm -rf "$work" && mkdir -p "$work" && cp -a "$source/." "$work/"
-  # Only what the tool calls: zlib-wrapped decompression.
-  make -C "$work" -j2 CC="$triplet-gcc" AR="$triplet-ar" DECOMPRESSION_ONLY=1 DISABLE_GZIP=1 \
-    libdeflatestatic.lib >&2
+  # What the tool calls: zlib-wrapped compression and decompression, and CRC-32.
+  make -C "$work" -j2 CC="$triplet-gcc" AR="$triplet-ar" libdeflatestatic.lib >&2
   mkdir -p "$prefix/include" "$prefix/lib"
   cp "$work/libdeflate.h" "$prefix/include/"
   cp "$work/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"

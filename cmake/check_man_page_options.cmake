@@ -1,8 +1,8 @@
 # Fails unless a manual page documents exactly the options that the tool's --help shows:
 #   cmake -DTOOL=<DarvEx> -DPAGE=<DarvEx.1> -P check_man_page_options.cmake
 # An option is "-l, --list", "-d, --directory DIR" or, without a short form, "--json" or
-# "--strip-components N": in the help, at the start of a line indented by two spaces (six for a
-# long form alone); in the page, as the tag of an option's paragraph ("\fB\-l\fR, \fB\-\-list\fR").
+# "--like ARCHIVE": in the help, at the start of a line indented by two spaces (six for a long
+# form alone); in the page, as the tag of an option's paragraph ("\fB\-l\fR, \fB\-\-list\fR").
 cmake_minimum_required(VERSION 3.25)
 
 execute_process(COMMAND ${TOOL} --help RESULT_VARIABLE status OUTPUT_VARIABLE help)

@@ -2,8 +2,10 @@
 #
 # Before the first archive, a word starting with - completes to the options `DarvEx --help`
 # lists, short and long. After -d/--directory (also --directory=DIR and -dDIR) it offers
-# folders; after -j/--jobs and --strip-components (numbers), -i/--include and -x/--exclude
-# (patterns for entry names) nothing. Options end at the first archive or at --, so after either only files are offered.
+# folders; after -c/--create and --like, archives; after -j/--jobs, --level and
+# --strip-components (numbers), -i/--include and -x/--exclude (patterns for entry names)
+# nothing. Options end at the first archive or at --, so after either only files are offered;
+# with -c, only folders (the one operand is the folder to pack).
 #
 # Archives: the *.dat files (in any letter case) and the folders first, as that is what DarvEx
 # is mostly given and where such files lie; when none of those fit what has been typed, every
@@ -17,12 +19,14 @@
 _DarvEx_value_option() {
   local word=$1 i
   case $word in
-    --directory | --include | --exclude | --jobs | --strip-components) printf '%s\n' "$word" ;;
+    --directory | --include | --exclude | --jobs | --strip-components | --create | --like | --level)
+      printf '%s\n' "$word"
+      ;;
     --*) ;;
     -?*)
       for ((i = 1; i < ${#word}; i++)); do
         case ${word:i:1} in
-          [dixj])
+          [dixjc])
             ((i == ${#word} - 1)) && printf -- '-%s\n' "${word:i:1}"
             return 0
             ;;
@@ -53,8 +57,17 @@ _DarvEx_archives() {
   ((${#COMPREPLY[@]} > 0)) || _DarvEx_reply compgen -f -- "$1"
 }
 
+# _DarvEx_operands CREATING CUR: the folder to pack after -c, else archives.
+_DarvEx_operands() {
+  if (($1)); then
+    _DarvEx_reply compgen -d -- "$2"
+  else
+    _DarvEx_archives "$2"
+  fi
+}
+
 _DarvEx() {
-  local cur=${COMP_WORDS[COMP_CWORD]} word pending="" options_over=0 i
+  local cur=${COMP_WORDS[COMP_CWORD]} word pending="" options_over=0 creating=0 i
   COMPREPLY=()
   # Readline appends / to folders and quotes names; outside of a completion (a test calling
   # this function) compopt fails, which changes nothing here.
@@ -72,6 +85,8 @@ _DarvEx() {
       break
     elif [[ $word == -?* ]]; then
       pending=$(_DarvEx_value_option "$word")
+      # -c alone, or in a group of short options before any that takes a value.
+      [[ $word == --create* || ($word == -[!-]* && ${word%%[dixj]*} == *c*) ]] && creating=1
     else
       options_over=1
       break
@@ -82,22 +97,23 @@ _DarvEx() {
   if [[ -n $pending ]]; then
     case $pending in
       -d | --directory) _DarvEx_reply compgen -d -- "$cur" ;;
+      -c | --create | --like) _DarvEx_archives "$cur" ;;
     esac
   elif ((options_over)); then
-    _DarvEx_archives "$cur"
+    _DarvEx_operands "$creating" "$cur"
   elif [[ $cur == --directory=* ]]; then
     _DarvEx_reply compgen -d -P --directory= -- "${cur#--directory=}"
-  elif [[ $cur == -[!-]* && ${cur:1} == *[dixj]?* ]]; then
+  elif [[ $cur == -[!-]* && ${cur:1} == *[dixjc]?* ]]; then
     # A value joined to its short option (-dDIR, -ldDIR, -j4): folders when it is -d's.
-    word=${cur%%[dixj]*}
+    word=${cur%%[dixjc]*}
     word=${cur:0:${#word}+1}
     [[ $word == *d ]] && _DarvEx_reply compgen -d -P "$word" -- "${cur#"$word"}"
   elif [[ $cur == -* ]]; then
     _DarvEx_reply compgen -W '-l --list -t --test -p --to-stdout --json -d --directory -i --include
-      -x --exclude -n --no-overwrite --no-table -q --quiet -j --jobs --strip-components -h --help
-      -V --version' -- "$cur"
+      -x --exclude -n --no-overwrite --no-table -q --quiet -j --jobs --strip-components -c --create
+      --like --level -h --help -V --version' -- "$cur"
   else
-    _DarvEx_archives "$cur"
+    _DarvEx_operands "$creating" "$cur"
   fi
   return 0
 }

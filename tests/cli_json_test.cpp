@@ -1,4 +1,4 @@
-// Black-box tests of --json with -l and -t: every line parses as JSON (nlohmann-json reads it
+// Black-box tests of --json with -l, -t and -c: every line parses as JSON (nlohmann-json reads it
 // back), one object an entry, then one for the archive; names that are not text keep their
 // bytes; statuses and messages are those of the run without --json.
 
@@ -114,6 +114,28 @@ TEST_F(CliJson, EachArchiveEndsWithItsObjectAndAStopWritesNoLine) {
   const tool_result stopped = run({"-l", "--json", "notes.txt"});
   EXPECT_EQ(stopped.status, 2);
   EXPECT_EQ(stopped.out, "");
+}
+
+TEST_F(CliJson, CreateGivesOneObjectARecordThenOneForTheArchive) {
+  test_archive packed;
+  packed.entries = {entry("data\\a.txt", "a"), entry("b.txt", "b")};
+  packed.write_to((dir_ / "packed.dat").string());
+  ASSERT_EQ(run({"-q", "packed.dat"}).status, 0);
+  write_file(dir_ / "packed/b.txt", "changed");
+  write_file(dir_ / "packed/new.txt", "added");
+  const tool_result result = run({"--json", "-q", "-c", "again.dat", "--like", "packed.dat", "packed"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::vector<json> lines = parsed_lines(result.out);
+  ASSERT_EQ(lines.size(), 4u) << result.out;
+  const char* const statuses[] = {"kept", "new", "added"};
+  const char* const names[] = {"data\\a.txt", "b.txt", "new.txt"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(lines[i]["entry"], i + 1);
+    EXPECT_EQ(lines[i]["name"], names[i]);
+    EXPECT_EQ(lines[i]["status"], statuses[i]);
+  }
+  EXPECT_EQ(lines[1]["size"], 7);
+  EXPECT_EQ(lines[3], json::parse(R"({"archive":"again.dat","entries":3,"kept":1,"new":1,"added":1})"));
 }
 
 }  // namespace

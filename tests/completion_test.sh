@@ -72,6 +72,12 @@ expect "DarvEx -i *.xml "          "-odd.dat B.DAT a.dat sub"
 expect "DarvEx -- -"               "-odd.dat"
 expect "DarvEx a.dat -"            "-odd.dat"
 expect "DarvEx a.dat --di"         ""
+expect "DarvEx -c "                "-odd.dat B.DAT a.dat sub"
+expect "DarvEx --like a"           "a.dat"
+expect "DarvEx --level "           ""
+expect "DarvEx -c new.dat "        "sub"
+expect "DarvEx -qc new.dat -x a "  "sub"
+expect "DarvEx --create=n.dat s"   "sub"
 
 # Every short option, and only those: "-" offers the short and long options together.
 all_options=$(tr ' ' '\n' <<<"$short_options $long_options" | LC_ALL=C sort | paste -sd ' ')

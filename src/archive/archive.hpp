@@ -22,8 +22,16 @@ inline constexpr std::size_t NAME_SLOT_SIZE = 256;
 inline constexpr std::size_t INDEX_BUFFER_SIZE = 524288;    // 0x80000
 inline constexpr std::size_t ENTRY_BUFFER_SIZE = 13107200;  // 0xC80000, 12.5 MiB: the largest span or size
 inline constexpr const char* TABLE_NAME = "table.bin";      // the inflated index, as extraction leaves it
-inline constexpr std::size_t INDEX_OFFSET_FIELD = 8;        // where the header's index_offset lies
-inline constexpr std::size_t HEADER_SIZE = 12;              // 8 bytes not interpreted, then index_offset
+
+// The layout's fixed places, which the reader reads and the writer writes (load_index.cpp,
+// read_entry_table.cpp).
+inline constexpr std::uint64_t INDEX_OFFSET_AT = 8;     // the archive's index_offset, after 8 unread bytes
+inline constexpr std::uint64_t HEADER_SIZE = 12;        // the header: those 8 bytes and index_offset
+inline constexpr std::size_t ENTRY_COUNT_AT = 6;        // the index's entry_count, after 6 unread bytes
+inline constexpr std::size_t RECORDS_AT = 26;           // the first record, after 16 more unread bytes
+inline constexpr std::size_t RECORD_FIXED_SIZE = 26;    // a record less its name: length, offset, size, trailer
+inline constexpr std::size_t RECORD_TRAILER_SIZE = 17;  // the end of each record, not interpreted
+inline constexpr std::size_t MAX_NAME_LENGTH = NAME_SLOT_SIZE - 1;  // what one length byte counts
 
 // Bytes in memory read one at a time, as from a stream: a read past the end gives 0xFF.
 class byte_cursor {
@@ -42,11 +50,16 @@ class byte_cursor {
 // Reads four single bytes, most significant first; each past the end contributes 0xFF.
 std::uint32_t read_be32(byte_cursor& bytes);
 
+// Writes `value` as four bytes at `out`, most significant first: what read_be32 reads back.
+void write_be32(std::uint32_t value, unsigned char* out);
+
 // The archive, open for reading by position: any thread may read any span at any time.
 class archive_file {
  public:
   // Opens the archive at `path` (command-line text) for reading.
   [[nodiscard]] maybe_problem open(const std::string& path);
+  // Takes `file`, already open for reading, as the archive that messages call `path`.
+  [[nodiscard]] maybe_problem open(platform::file_handle file, const std::string& path);
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }

@@ -13,6 +13,12 @@ maybe_problem archive_file::open(const std::string& path) {
   if (type == platform::file_type::directory) return trouble(problem_kind::archive, "cannot open", EISDIR);
   // A FIFO, socket or terminal would block or never end, and has no size to find the index by.
   if (type == platform::file_type::other) return trouble(problem_kind::archive, "not a regular file");
+  return open(std::move(file_), path);
+}
+
+maybe_problem archive_file::open(platform::file_handle file, const std::string& path) {
+  path_ = path;
+  file_ = std::move(file);
   if (int err = platform::file_size(file_, size_)) return trouble(problem_kind::archive, "cannot read", err);
   if (int err = platform::identity_of(file_, identity_)) return trouble(problem_kind::archive, "cannot read", err);
   return std::nullopt;

@@ -53,16 +53,6 @@ std::vector<std::uint32_t> span_ends(const entry_table& table, std::uint32_t ent
   return ends;
 }
 
-// Whether `pattern` takes `name`: as a glob over the whole name, or, for a pattern without
-// wildcards, as the folder that holds it ("data/tex" and "data\\tex\\" take "data/tex/a.dds").
-bool matches(const std::string& pattern, const std::string& name) {
-  if (glob_matches(pattern, name)) return true;
-  if (pattern.find_first_of("*?[") != std::string::npos) return false;
-  const std::size_t end = pattern.find_last_not_of(platform::ANY_PATH_SEPARATOR);
-  if (end == std::string::npos) return false;
-  return glob_matches(pattern.substr(0, end + 1) + "/*", name);
-}
-
 // Patterns with their letters in the case that names are compared in, and which of them matched.
 class pattern_set {
  public:
@@ -76,14 +66,14 @@ class pattern_set {
   bool match_all(const std::string& folded_name) {
     bool any = false;
     for (std::size_t i = 0; i < folded_.size(); ++i) {
-      if (matches(folded_[i], folded_name)) matched_[i] = any = true;
+      if (pattern_takes(folded_[i], folded_name)) matched_[i] = any = true;
     }
     return any;
   }
 
   bool match_any(const std::string& folded_name) const {
     return std::any_of(folded_.begin(), folded_.end(),
-                       [&](const std::string& pattern) { return matches(pattern, folded_name); });
+                       [&](const std::string& pattern) { return pattern_takes(pattern, folded_name); });
   }
 
   std::vector<std::string> unmatched() const {

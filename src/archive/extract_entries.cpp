@@ -24,33 +24,12 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/growable_buffer.hpp"
 #include "archive/solo_gate.hpp"
 #include "platform/worker_thread.hpp"
 
 namespace darvex {
 namespace {
-
-// A buffer that grows to the largest request it has served and is reused from then on.
-class growable_buffer {
- public:
-  // Room for `size` bytes, or nullptr when there is not enough memory.
-  unsigned char* room(std::size_t size) {
-    if (size > capacity_) {
-      release();  // the old bytes go first: the two are never held at once
-      bytes_.reset(new (std::nothrow) unsigned char[size]);
-      capacity_ = bytes_ ? size : 0;
-    }
-    return size == 0 || bytes_ ? bytes_.get() : nullptr;
-  }
-  void release() {
-    bytes_.reset();
-    capacity_ = 0;
-  }
-
- private:
-  std::unique_ptr<unsigned char[]> bytes_;
-  std::size_t capacity_ = 0;
-};
 
 // What one thread needs for entries of its own, each part made when first needed, so that a
 // failure to make it is an entry's problem.

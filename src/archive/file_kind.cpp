@@ -60,7 +60,7 @@ bool looks_like_text(std::string_view head, bool whole_file) {
 
 // The header's index_offset, read as the loader reads it: bytes past the end count as 0xFF.
 std::uint32_t index_offset_of(std::string_view head) {
-  const std::string_view field = head.size() > INDEX_OFFSET_FIELD ? head.substr(INDEX_OFFSET_FIELD, 4) : "";
+  const std::string_view field = head.size() > INDEX_OFFSET_AT ? head.substr(INDEX_OFFSET_AT, 4) : "";
   byte_cursor bytes(reinterpret_cast<const unsigned char*>(field.data()), field.size());
   return read_be32(bytes);
 }

@@ -23,9 +23,9 @@ namespace {
 // The header's index_offset. Bytes past the end of a short archive read as 0xFF, as from a stream.
 maybe_problem read_index_offset(const archive_file& archive, std::uint32_t& index_offset) {
   unsigned char field[4];
-  const std::uint64_t after_field = archive.size() > INDEX_OFFSET_FIELD ? archive.size() - INDEX_OFFSET_FIELD : 0;
+  const std::uint64_t after_field = archive.size() > INDEX_OFFSET_AT ? archive.size() - INDEX_OFFSET_AT : 0;
   const auto available = static_cast<std::size_t>(std::min<std::uint64_t>(after_field, sizeof field));
-  if (auto failure = archive.read(INDEX_OFFSET_FIELD, field, available)) return failure;
+  if (auto failure = archive.read(INDEX_OFFSET_AT, field, available)) return failure;
   byte_cursor bytes(field, available);
   index_offset = read_be32(bytes);
   return std::nullopt;

@@ -113,4 +113,12 @@ bool glob_matches(std::string_view pattern, std::string_view name, bool ignore_c
   return p == pattern.size();
 }
 
+bool pattern_takes(std::string_view pattern, std::string_view name) {
+  if (glob_matches(pattern, name)) return true;
+  if (pattern.find_first_of("*?[") != std::string_view::npos) return false;
+  const std::size_t end = pattern.find_last_not_of(platform::ANY_PATH_SEPARATOR);
+  if (end == std::string_view::npos) return false;
+  return glob_matches(std::string(pattern.substr(0, end + 1)) + "/*", name);
+}
+
 }  // namespace darvex

@@ -2,6 +2,7 @@
 
 // Matching entry names against the patterns of -i and -x.
 
+#include <string>
 #include <string_view>
 
 #include "platform/traits.hpp"
@@ -17,5 +18,10 @@ inline constexpr bool GLOB_IGNORES_CASE = platform::NAMES_IGNORE_CASE;
 // other character matches itself. Characters are UTF-8 sequences, or single bytes where
 // the text is not UTF-8.
 bool glob_matches(std::string_view pattern, std::string_view name, bool ignore_case = GLOB_IGNORES_CASE);
+
+// Whether `pattern` takes `name`: as a glob over the whole name, or, for a pattern without
+// wildcards, as the folder that holds it ("data/tex" and "data\\tex\\" take "data/tex/a.dds").
+// Both in the case that names are compared in (platform::case_folded).
+bool pattern_takes(std::string_view pattern, std::string_view name);
 
 }  // namespace darvex

@@ -13,7 +13,8 @@ enum class problem_kind {
   usage,              // the command line is wrong
   archive,            // the archive cannot be opened or read as one
   index,              // the index cannot be loaded or does not fit the entry table
-  output,             // the output directory or table.bin cannot be made
+  output,             // the output directory, table.bin or a new archive cannot be made
+  source,             // a file or folder to pack cannot be read, or cannot be an entry
   refused_entry,      // an entry's name, span or size is not safe to extract
   damaged_entry,      // an entry's data cannot be read or does not inflate cleanly
   unwritten_entry,    // an entry's file cannot be created or written

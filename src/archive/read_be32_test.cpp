@@ -24,5 +24,14 @@ TEST(ReadBe32, FirstByteIsMostSignificantAndBytesPastTheEndReadAsFF) {
   for (const auto& c : cases) EXPECT_EQ(read_from(c.bytes), c.value) << c.bytes.size() << " bytes";
 }
 
+TEST(WriteBe32, WritesTheMostSignificantByteFirstAndReadsBack) {
+  for (const std::uint32_t value : {0u, 1u, 0x12345678u, 0xFFFE8000u, 0xFFFFFFFFu}) {
+    unsigned char bytes[4];
+    write_be32(value, bytes);
+    EXPECT_EQ(bytes[0], value >> 24) << value;
+    EXPECT_EQ(read_from(std::string(reinterpret_cast<const char*>(bytes), 4)), value);
+  }
+}
+
 }  // namespace
 }  // namespace darvex

@@ -24,10 +24,6 @@
 namespace darvex {
 namespace {
 
-constexpr std::size_t ENTRY_COUNT_FIELD = 6;
-constexpr std::size_t COUNT_TO_RECORDS = 16;
-constexpr std::size_t RECORD_TRAILER = 17;
-
 void read_record(byte_cursor& index, entry_table& entries, std::uint32_t slot) {
   const unsigned length = index.next();  // name length
   char* name = entries.names[slot];
@@ -35,7 +31,7 @@ void read_record(byte_cursor& index, entry_table& entries, std::uint32_t slot) {
   name[length] = '\0';
   entries.offsets[slot] = read_be32(index);  // offset
   entries.sizes[slot] = read_be32(index);    // size
-  index.skip(RECORD_TRAILER);
+  index.skip(RECORD_TRAILER_SIZE);
 }
 
 }  // namespace
@@ -43,13 +39,13 @@ void read_record(byte_cursor& index, entry_table& entries, std::uint32_t slot) {
 maybe_problem read_entry_table(const archive_file& archive, const loaded_index& index, entry_table& entries,
                                std::uint32_t& entry_count) {
   byte_cursor bytes(index.bytes.get(), INDEX_BUFFER_SIZE);
-  bytes.seek(ENTRY_COUNT_FIELD);
+  bytes.seek(ENTRY_COUNT_AT);
   const std::uint32_t count = read_be32(bytes);
   if (count > MAX_ENTRIES) {
     return archive.trouble(problem_kind::index, "index lists " + std::to_string(count) + " entries, more than the " +
                                                     std::to_string(MAX_ENTRIES) + " the entry table holds");
   }
-  bytes.skip(COUNT_TO_RECORDS);
+  bytes.seek(RECORDS_AT);
   for (std::uint32_t slot = 0; slot < count; ++slot) read_record(bytes, entries, slot);
   entry_count = count;
   return std::nullopt;

@@ -1,7 +1,8 @@
 #pragma once
 
-// The four things the tool does with an archive. Each runs its own archive_command through
-// run_archive_command, which reports every problem and gives the status.
+// The four things the tool does with an archive, each running its own archive_command through
+// run_archive_command, which reports every problem and gives the status; and the one that makes
+// an archive, which is no such command: it reads a folder and writes an archive.
 
 #include <string>
 
@@ -15,5 +16,6 @@ exit_status run_extract(const options& chosen, const std::string& archive_path, 
 exit_status run_list(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_test(const options& chosen, const std::string& archive_path, console& screen);
 exit_status run_to_stdout(const options& chosen, const std::string& archive_path, console& screen);
+exit_status run_create(const options& chosen, console& screen);
 
 }  // namespace darvex

@@ -26,6 +26,7 @@ constexpr exit_status status_for(problem_kind kind) {
     case problem_kind::archive:
     case problem_kind::index:
     case problem_kind::output:
+    case problem_kind::source:
       return exit_status::stopped;
     case problem_kind::refused_entry:
     case problem_kind::damaged_entry:

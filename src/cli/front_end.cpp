@@ -52,6 +52,8 @@ exit_status run(const options& chosen, console& screen) {
       return on_each_archive(chosen, screen, run_test);
     case command::to_stdout:
       return on_each_archive(chosen, screen, run_to_stdout);
+    case command::create:
+      return run_create(chosen, screen);
   }
   return exit_status::stopped;  // not reached: every command has its case
 }
@@ -62,7 +64,9 @@ int run_front_end(const std::vector<std::string>& args) {
   const parsed_options parsed = parse_options(args);
   const options& chosen = parsed.chosen;
   // Listings, and JSON Lines that were asked for, are shown even so.
-  const bool quiet = chosen.quiet && !chosen.json && (chosen.what == command::extract || chosen.what == command::test);
+  const bool quiet =
+      chosen.quiet && !chosen.json &&
+      (chosen.what == command::extract || chosen.what == command::test || chosen.what == command::create);
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);

@@ -4,6 +4,13 @@
 #include "cli/json_line.hpp"
 
 namespace darvex {
+
+void add_stored_name(json_object& object, const std::string& stored) {
+  const std::optional<std::string> text = platform::name_as_text(stored.c_str());
+  object.text("name", text.value_or(stored));
+  if (!text || !is_utf8(*text)) object.text("name_bytes", hex_bytes(stored));
+}
+
 namespace {
 
 const char* status_word(const entry_outcome& outcome) {
@@ -16,13 +23,6 @@ const char* status_word(const entry_outcome& outcome) {
     default:
       return "damaged";
   }
-}
-
-// The stored name as text; its bytes too when they are not text, so that no name is lost.
-void add_name(json_object& object, const std::string& stored) {
-  const std::optional<std::string> text = platform::name_as_text(stored.c_str());
-  object.text("name", text.value_or(stored));
-  if (!text || !is_utf8(*text)) object.text("name_bytes", hex_bytes(stored));
 }
 
 // The command's steps, its lines made JSON Lines.
@@ -42,7 +42,7 @@ class json_report final : public archive_command {
   void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) override {
     json_object object;
     object.number("entry", entry.position);
-    add_name(object, entry.name);
+    add_stored_name(object, entry.name);
     object.number("size", entry.size).number("offset", entry.start);
     if (entry.span_known()) {
       object.number("span", entry.span_length());

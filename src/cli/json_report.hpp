@@ -15,8 +15,12 @@
 #include <string>
 
 #include "cli/archive_command.hpp"
+#include "cli/json_line.hpp"
 
 namespace darvex {
+
+// Adds "name", and "name_bytes" where the stored name is not text, as described above.
+void add_stored_name(json_object& object, const std::string& stored);
 
 // Runs `command` on the archive as run_archive_command does; with --json, its lines are the
 // JSON Lines above.

@@ -5,6 +5,9 @@
 #include <charconv>
 #include <string_view>
 #include <thread>
+#include <utility>
+
+#include "archive/deflate.hpp"
 
 namespace darvex {
 namespace {
@@ -24,6 +27,9 @@ enum class option_id {
   quiet,
   jobs,
   strip_components,
+  create,
+  like,
+  level,
   help,
   version,
 };
@@ -37,7 +43,7 @@ struct known_option {
   const char* value_name;  // nullptr for an option that takes no value
 };
 
-constexpr std::array<known_option, 14> OPTIONS{{
+constexpr std::array<known_option, 17> OPTIONS{{
     {option_id::list, 'l', "list", nullptr},
     {option_id::test, 't', "test", nullptr},
     {option_id::to_stdout, 'p', "to-stdout", nullptr},
@@ -50,6 +56,9 @@ constexpr std::array<known_option, 14> OPTIONS{{
     {option_id::quiet, 'q', "quiet", nullptr},
     {option_id::jobs, 'j', "jobs", "N"},
     {option_id::strip_components, LONG_ONLY, "strip-components", "N"},
+    {option_id::create, 'c', "create", "FILE"},
+    {option_id::like, LONG_ONLY, "like", "ARCHIVE"},
+    {option_id::level, LONG_ONLY, "level", "N"},
     {option_id::help, 'h', "help", nullptr},
     {option_id::version, 'V', "version", nullptr},
 }};
@@ -93,10 +102,11 @@ std::string apply_number(const known_option& known, bool as_long, const std::str
 }
 
 // The commands that exclude one another, in the order a message names them.
-constexpr std::array<std::pair<command, const char*>, 3> EXCLUSIVE_COMMANDS{{
+constexpr std::array<std::pair<command, const char*>, 4> EXCLUSIVE_COMMANDS{{
     {command::list, "'-l'"},
     {command::test, "'-t'"},
     {command::to_stdout, "'-p'"},
+    {command::create, "'-c'"},
 }};
 
 // Sets the command; returns what is wrong when another excludes it, or an empty string.
@@ -156,6 +166,21 @@ std::string apply(const known_option& known, bool as_long, const std::string& va
       return apply_number(known, as_long, value, "jobs", 1, MAX_JOBS, chosen.jobs);
     case option_id::strip_components:
       return apply_number(known, as_long, value, "name parts", 0, MAX_STRIPPED_PARTS, chosen.strip_components);
+    case option_id::create:
+      if (value.empty()) return "option " + shown(known, as_long) + " needs a file name";
+      chosen.created = value;
+      return set_command(command::create, chosen);
+    case option_id::like:
+      if (value.empty()) return "option " + shown(known, as_long) + " needs an archive";
+      chosen.like = value;
+      break;
+    case option_id::level: {
+      unsigned level = 0;
+      std::string wrong = apply_number(known, as_long, value, "level", MIN_COMPRESSION_LEVEL,
+                                       static_cast<unsigned>(max_compression_level()), level);
+      if (wrong.empty()) chosen.level = level;
+      return wrong;
+    }
   }
   return {};
 }
@@ -199,6 +224,36 @@ std::string no_archive_error(const options& chosen) {
   return "no archive given (" + chosen.directory_option + " took '" + *chosen.directory + "' as its directory)";
 }
 
+// With -c: the one operand is the folder, and the options that select or place extracted entries
+// have no meaning.
+std::string take_folder(options& chosen) {
+  const struct {
+    bool given;
+    const char* option;
+  } extraction_only[] = {{chosen.directory.has_value(), "-d"},
+                         {!chosen.includes.empty(), "-i"},
+                         {chosen.no_overwrite, "-n"},
+                         {chosen.no_table, "--no-table"},
+                         {chosen.strip_components != 0, "--strip-components"}};
+  for (const auto& o : extraction_only) {
+    if (o.given) return std::string("'") + o.option + "' cannot be used with '-c'";
+  }
+  if (chosen.archives.size() != 1) {
+    return chosen.archives.empty()
+               ? "no folder given"
+               : "'-c' takes one folder, not " + std::to_string(chosen.archives.size()) + " operands";
+  }
+  chosen.folder = chosen.archives.front();
+  chosen.archives.clear();
+  return {};
+}
+
+std::string options_not_for_create(const options& chosen) {
+  if (chosen.like) return "'--like' needs '-c'";
+  if (chosen.level) return "'--level' needs '-c'";
+  return {};
+}
+
 }  // namespace
 
 parsed_options parse_options(const std::vector<std::string>& args) {
@@ -227,8 +282,12 @@ parsed_options parse_options(const std::vector<std::string>& args) {
       chosen.archives.push_back(args[at]);
     }
   }
-  if (chosen.json && chosen.what != command::list && chosen.what != command::test) {
-    parsed.error = "'--json' goes with '-l' or '-t'";
+  if (chosen.what == command::create) {
+    parsed.error = take_folder(chosen);
+  } else if (chosen.json && chosen.what != command::list && chosen.what != command::test) {
+    parsed.error = "'--json' goes with '-l', '-t' or '-c'";
+  } else if (std::string wrong = options_not_for_create(chosen); !wrong.empty()) {
+    parsed.error = wrong;
   } else if (chosen.archives.empty()) {
     parsed.error = no_archive_error(chosen);
   }

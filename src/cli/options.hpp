@@ -1,7 +1,8 @@
 #pragma once
 
-// The command line, read in one place: `DarvEx [OPTION]... ARCHIVE...`. Options come before
-// the first archive; `--` ends them.
+// The command line, read in one place: `DarvEx [OPTION]... ARCHIVE...`, or
+// `DarvEx -c FILE [OPTION]... DIR` to make an archive. Options come before the first operand;
+// `--` ends them.
 
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@ enum class command {
   list,
   test,
   to_stdout,  // -p
+  create,
   help,
   version,
 };
@@ -36,6 +38,10 @@ struct options {
   unsigned jobs = 0;                     // -j: 0 for the default
   unsigned strip_components = 0;         // --strip-components: leading name parts dropped
   std::vector<std::string> archives;
+  std::string created;              // -c: the archive to make
+  std::string folder;               // -c: the folder it is made from, the one operand
+  std::optional<std::string> like;  // --like: the archive whose bytes it keeps
+  std::optional<unsigned> level;    // --level: the compression level
 };
 
 struct parsed_options {

@@ -35,6 +35,24 @@ TEST(Options, ReadsEachOptionInEachOfItsForms) {
       {{"--json", "-t", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.json && o.what == command::test); }},
       {{"-j", "3", "a.dat"}, [](const options& o) { EXPECT_EQ(o.jobs, 3u); }},
       {{"-qj64", "a.dat"}, [](const options& o) { EXPECT_EQ(o.jobs, 64u); }},
+      {{"-c", "new.dat", "dir"},
+       [](const options& o) {
+         EXPECT_EQ(o.what, command::create);
+         EXPECT_EQ(o.created, "new.dat");
+         EXPECT_EQ(o.folder, "dir");
+         EXPECT_TRUE(o.archives.empty());
+       }},
+      {{"-qcnew.dat", "--like=old.dat", "--level", "9", "-x", "*.bak", "-j2", "--", "-dir"},
+       [](const options& o) {
+         EXPECT_TRUE(o.quiet);
+         EXPECT_EQ(o.created, "new.dat");
+         EXPECT_EQ(o.like, "old.dat");
+         EXPECT_EQ(o.level, 9u);
+         EXPECT_EQ(o.excludes, (args{"*.bak"}));
+         EXPECT_EQ(o.jobs, 2u);
+         EXPECT_EQ(o.folder, "-dir");
+       }},
+      {{"--create", "n.dat", "d"}, [](const options& o) { EXPECT_EQ(o.level, std::nullopt); }},
       {{"-h", "--bogus"}, [](const options& o) { EXPECT_EQ(o.what, command::help); }},
       {{"--version"}, [](const options& o) { EXPECT_EQ(o.what, command::version); }},
       {{}, [](const options& o) { EXPECT_EQ(o.what, command::usage_text); }},
@@ -85,15 +103,27 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"-tl", "a.dat"}, "'-l' and '-t' cannot be used together"},
       {{"-pl", "a.dat"}, "'-l' and '-p' cannot be used together"},
       {{"-t", "--to-stdout", "a.dat"}, "'-t' and '-p' cannot be used together"},
-      {{"-p", "--json", "a.dat"}, "'--json' goes with '-l' or '-t'"},
+      {{"-p", "--json", "a.dat"}, "'--json' goes with '-l', '-t' or '-c'"},
       {{"--list=yes", "a.dat"}, "option '--list' takes no value"},
       {{"--no-table=yes", "a.dat"}, "option '--no-table' takes no value"},
-      {{"--json", "a.dat"}, "'--json' goes with '-l' or '-t'"},
+      {{"--json", "a.dat"}, "'--json' goes with '-l', '-t' or '-c'"},
       {{"-j", "0", "a.dat"}, "takes a number of jobs from 1 to 64, not '0'"},
       {{"-j", "65", "a.dat"}, "not '65'"},
       {{"-j", "2x", "a.dat"}, "not '2x'"},
       {{"--jobs="}, "not ''"},
       {{"a.dat", "-l"}, "option '-l' after an archive"},
+      {{"-c", "n.dat"}, "no folder given"},
+      {{"-c", "n.dat", "a", "b"}, "'-c' takes one folder, not 2 operands"},
+      {{"-c", "", "a"}, "option '-c' needs a file name"},
+      {{"-l", "-c", "n.dat", "a"}, "'-l' and '-c' cannot be used together"},
+      {{"-c", "n.dat", "-t", "a"}, "'-t' and '-c' cannot be used together"},
+      {{"-c", "n.dat", "-d", "out", "a"}, "'-d' cannot be used with '-c'"},
+      {{"-c", "n.dat", "-i", "*", "a"}, "'-i' cannot be used with '-c'"},
+      {{"-nc", "n.dat", "a"}, "'-n' cannot be used with '-c'"},
+      {{"--like", "o.dat", "a.dat"}, "'--like' needs '-c'"},
+      {{"--level", "5", "a.dat"}, "'--level' needs '-c'"},
+      {{"-c", "n.dat", "--level", "0", "a"}, "takes a number of level from 1 to"},
+      {{"-c", "n.dat", "--level", "13", "a"}, "not '13'"},
   };
   for (const auto& c : cases) {
     const std::string error = parse_options(c.given).error;

@@ -140,6 +140,18 @@ void temporary_file::discard() {
 // delete the file, and no one can swap another in under its name.
 int temporary_file::complete() { return 0; }
 
+// The same file object: its handle was opened for reading too, and reads are by position.
+int temporary_file::open_for_reading(file_handle& file) const {
+  if (folder_ == nullptr) return EBADF;
+  HANDLE duplicate = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), file_.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return last_errno();
+  }
+  file = file_handle(duplicate);
+  return 0;
+}
+
 int directory::open(const std::string& path) {
   const std::optional<std::wstring> wide = wide_from_utf8(path);
   if (!wide) return EINVAL;
@@ -197,8 +209,10 @@ int directory::look(std::string_view part, standing& found) const {
 int directory::identity(file_identity& identity) const { return identity_of(handle_, identity); }
 
 int directory::create_temporary(temporary_file& file) const {
-  // Not shared for deleting: no other run can delete it, nor rename anything onto it.
-  const nt::open_request request{FILE_GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE, FILE_NON_DIRECTORY_FILE};
+  // Not shared for deleting: no other run can delete it, nor rename anything onto it. Readable,
+  // so that what was written can be read back before it is published.
+  const nt::open_request request{FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE,
+                                 FILE_NON_DIRECTORY_FILE};
   // A few rounds: a name left by a process whose number this one now has is taken already.
   for (int attempt = 0; attempt < 4; ++attempt) {
     file_handle created;

@@ -120,6 +120,9 @@ class temporary_file {
 
   const file_handle& handle() const { return file_; }
   bool is_open() const { return file_.is_open(); }
+  // A second handle on the file, for reading what was written so far, never through a link (so
+  // that it can be read back before it is published). 0, or an errno value.
+  int open_for_reading(file_handle& file) const;
   // Once every byte is written: 0, or the errno value of a write the system reports only now
   // (POSIX: at close).
   int complete();
@@ -190,6 +193,11 @@ class directory {
 
 // Writes all `length` bytes at the file's current position. 0, or an errno value.
 int write_all(const file_handle& file, const void* data, std::size_t length);
+
+// Writes all `length` bytes at `offset`. Where write_all writes next is then unspecified (a
+// positional write moves the file's position on Windows), so a writer ends with these. 0, or an
+// errno value.
+int write_at(const file_handle& file, std::uint64_t offset, const void* data, std::size_t length);
 
 // A stored entry name as text that name checks can read character by character: the bytes
 // themselves on POSIX; on Windows, the ANSI code page's characters in UTF-8, so that no second

@@ -207,6 +207,14 @@ int directory::create_temporary(temporary_file& file) const {
 
 int temporary_file::complete() { return file_.close(); }
 
+int temporary_file::open_for_reading(file_handle& file) const {
+  if (folder_ == nullptr) return EBADF;
+  const int fd = openat(folder_->handle_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  file = file_handle(fd);
+  return 0;
+}
+
 int directory::publish(temporary_file& file, std::string_view part) const {
   // rename replaces a file, link, FIFO or device at the name itself, never what a link leads
   // to; onto a folder it fails.
@@ -286,6 +294,19 @@ int write_all(const file_handle& file, const void* data, std::size_t length) {
     if (written < 0 && errno == EINTR) continue;
     if (written < 0) return errno;
     bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int write_at(const file_handle& file, std::uint64_t offset, const void* data, std::size_t length) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    const ssize_t written = pwrite(file.get(), bytes, length, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    bytes += written;
+    offset += static_cast<std::uint64_t>(written);
     length -= static_cast<std::size_t>(written);
   }
   return 0;

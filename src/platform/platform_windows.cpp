@@ -144,6 +144,22 @@ int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::si
   return 0;
 }
 
+int write_at(const file_handle& file, std::uint64_t offset, const void* data, std::size_t length) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes, chunk, &written, &position)) return last_errno();
+    bytes += written;
+    offset += written;
+    length -= written;
+  }
+  return 0;
+}
+
 int make_directory(const std::string& path) {
   std::wstring full;
   if (int err = full_path_of(path, full)) return err;

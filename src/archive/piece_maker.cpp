@@ -1,0 +1,119 @@
+#include "archive/piece_maker.hpp"
+
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "archive/inflate.hpp"
+
+namespace darvex {
+namespace {
+
+problem out_of_memory() { return {problem_kind::output, {}, "out of memory"}; }
+
+}  // namespace
+
+void piece_maker::operator()(std::size_t i, piece_bytes& made) noexcept {
+  try {
+    make(plan_.pieces[i], made);
+  } catch (const std::bad_alloc&) {
+    made.failure = out_of_memory();
+  } catch (const std::exception& failure) {
+    made.failure = problem{problem_kind::output, {}, std::string("unexpected failure: ") + failure.what()};
+  }
+}
+
+void piece_maker::make(const pack_piece& piece, piece_bytes& made) {
+  switch (piece.kind) {
+    case piece_kind::copy:
+    case piece_kind::drop:
+      return;  // the writer copies them itself
+    case piece_kind::empty:
+      return compress(nullptr, 0, piece, made);
+    case piece_kind::pack:
+      if (read_file(piece, made)) compress(content_.room(content_length_), content_length_, piece, made);
+      return;
+    case piece_kind::compare:
+      break;
+  }
+  if (!read_file(piece, made)) return;
+  made.length = static_cast<std::size_t>(piece.end - piece.start);
+  made.bytes = std::make_unique_for_overwrite<unsigned char[]>(made.length);
+  if (auto unread = sources_.original->read(piece.start, made.bytes.get(), made.length)) {
+    made.failure = std::move(unread);
+    return;
+  }
+  if (unchanged(piece, made)) {
+    made.kept = true;
+    made.crc = crc32_of(made.bytes.get(), made.length);
+    return;
+  }
+  compress(content_.room(content_length_), content_length_, piece, made);
+}
+
+bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
+  const source_file& file = sources_.files[*piece.file];
+  platform::file_handle handle;
+  if (int err = open_source(sources_.folder, file.path, handle)) {
+    made.failure = file_problem(piece, "cannot open", err);
+    return false;
+  }
+  std::uint64_t size = 0;
+  if (int err = platform::file_size(handle, size)) {
+    made.failure = file_problem(piece, "cannot read", err);
+    return false;
+  }
+  if (size > ENTRY_BUFFER_SIZE) {
+    made.failure = file_problem(
+        piece, std::to_string(size) + " bytes exceeds the " + std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer");
+    return false;
+  }
+  content_length_ = static_cast<std::size_t>(size);
+  unsigned char* content = content_.room(content_length_);
+  std::size_t got = 0;
+  if (content == nullptr && content_length_ > 0) throw std::bad_alloc();
+  if (int err = platform::read_at(handle, 0, content, content_length_, got)) {
+    made.failure = file_problem(piece, "cannot read", err);
+    return false;
+  }
+  if (got != content_length_) {
+    made.failure = file_problem(piece, "cannot read: it became shorter while being read");
+    return false;
+  }
+  return true;
+}
+
+bool piece_maker::unchanged(const pack_piece& piece, const piece_bytes& made) {
+  // Extraction never writes more than the recorded size.
+  if (content_length_ > piece.room) return false;
+  if (!inflate_) inflate_ = std::make_unique<inflater>();
+  unsigned char* room = inflated_.room(piece.room);
+  if (room == nullptr && piece.room > 0) throw std::bad_alloc();
+  const inflate_result inflated = inflate_->inflate(room, piece.room, made.bytes.get(), made.length);
+  if (inflated.outcome == inflate_outcome::out_of_memory) throw std::bad_alloc();
+  return inflated.produced == content_length_ &&
+         (content_length_ == 0 || std::memcmp(room, content_.room(content_length_), content_length_) == 0);
+}
+
+void piece_maker::compress(const unsigned char* content, std::size_t length, const pack_piece& piece,
+                           piece_bytes& made) {
+  const std::size_t bound = deflate_.bound(length);
+  made.bytes = std::make_unique_for_overwrite<unsigned char[]>(bound);
+  made.length = deflate_.deflate(made.bytes.get(), bound, content, length);
+  made.kept = false;
+  if (made.length == 0) throw std::bad_alloc();
+  if (made.length > ENTRY_BUFFER_SIZE) {
+    made.failure = file_problem(piece, "compresses to " + std::to_string(made.length) + " bytes, more than the " +
+                                           std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer holds");
+    return;
+  }
+  made.size = static_cast<std::uint32_t>(length);
+  made.crc = crc32_of(content, length);
+}
+
+problem piece_maker::file_problem(const pack_piece& piece, std::string reason, int err) const {
+  const std::string path = piece.file ? shown_path(sources_.folder_path, sources_.files[*piece.file].path) : "";
+  return {problem_kind::source, path, std::move(reason), err};
+}
+
+}  // namespace darvex
