@@ -284,6 +284,11 @@ TEST_F(WholeFiles, NoEntryReplacesTheArchiveBeingRead) {
     EXPECT_EQ(file("self.dat"), before);
     EXPECT_EQ(file("b.txt"), "b");
   }
+  // Given by a link of another name, the archive is still the file it leads to.
+  fs::create_symlink("self.dat", dir_ / "via-link.dat");
+  const tool_result linked_path = run_tool(dir_.path(), {"-d", ".", "via-link.dat"});
+  EXPECT_EQ(linked_path.err, "DarvEx: entry 2 (self.dat): would replace the archive being read\n");
+  EXPECT_EQ(file("self.dat"), before);
   // A hard link is the same file by another name.
   test_archive linked;
   linked.entries = {entry("other-name.dat", "x")};

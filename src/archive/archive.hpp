@@ -65,6 +65,9 @@ class archive_file {
   std::uint64_t size() const { return size_; }
   // Which file it is, so that nothing extracted replaces it.
   const platform::file_identity& identity() const { return identity_; }
+  // Whether the file has no name but the last part of its path (no hard link elsewhere, and the
+  // path not a link to it).
+  bool named_only_by_path() const { return named_only_by_path_; }
 
   // Reads exactly `length` bytes at `offset`; a short file is a problem (err 0). `action` is
   // how the problem's reason begins.
@@ -81,6 +84,7 @@ class archive_file {
   std::string path_;
   std::uint64_t size_ = 0;
   platform::file_identity identity_;
+  bool named_only_by_path_ = false;
 };
 
 // The inflated index: INDEX_BUFFER_SIZE bytes, the index and then zeros, as table.bin holds it.

@@ -21,6 +21,7 @@ maybe_problem archive_file::open(platform::file_handle file, const std::string& 
   file_ = std::move(file);
   if (int err = platform::file_size(file_, size_)) return trouble(problem_kind::archive, "cannot read", err);
   if (int err = platform::identity_of(file_, identity_)) return trouble(problem_kind::archive, "cannot read", err);
+  named_only_by_path_ = platform::named_only_by(file_, path_);
   return std::nullopt;
 }
 

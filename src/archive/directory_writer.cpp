@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "archive/folder_walker.hpp"
+#include "platform/traits.hpp"
 
 namespace darvex {
 namespace {
@@ -46,7 +47,7 @@ class folder_writer final : public entry_writer {
 
   std::optional<entry_outcome> before_reading(const planned_entry& entry, bool earlier_kept) override {
     const bool keep = policy_ == existing_files::keep;
-    if (entry.path.parts.empty() || (!keep && !directory_.archive_identity())) return std::nullopt;
+    if (entry.path.parts.empty() || (!keep && !directory_.may_be_archive(entry.path.parts.back()))) return std::nullopt;
     if (keep && entry.same_file_as) return kept_if(earlier_kept);
     using dump = directory_writer::table_dump;
     if (keep && entry.names_table && directory_.table() != dump::not_written)
@@ -102,6 +103,10 @@ maybe_problem directory_writer::open(const std::string& path, bool with_parents,
   if (int err = root_.open(path)) return problem{problem_kind::output, path, "cannot enter directory", err};
   platform::file_identity folder;
   if (root_.identity(folder) == 0 && folder.device == archive.identity().device) archive_identity_ = archive.identity();
+  if (archive.named_only_by_path()) {
+    const std::size_t separator = archive.path().find_last_of(platform::PATH_SEPARATORS);
+    archive_name_ = separator == std::string::npos ? archive.path() : archive.path().substr(separator + 1);
+  }
   root_.remove_leftovers();
   return std::nullopt;
 }
@@ -123,6 +128,10 @@ maybe_problem directory_writer::write_table(const loaded_index& index, existing_
   if (written.failure) return trouble(written.failure->reason, written.failure->err);
   table_ = table_dump::written;
   return std::nullopt;
+}
+
+bool directory_writer::may_be_archive(std::string_view part) const {
+  return archive_identity_ && (!archive_name_ || platform::may_be_one_name(part, *archive_name_));
 }
 
 std::unique_ptr<entry_writer> directory_sink::writer() { return std::make_unique<folder_writer>(directory_, policy_); }

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "archive/archive.hpp"
 #include "archive/extract_entries.hpp"
@@ -40,6 +41,9 @@ class directory_writer {
   // Which file the archive being read is, when it lies on the output directory's device (only
   // then can an entry's name be it).
   const std::optional<platform::file_identity>& archive_identity() const { return archive_identity_; }
+  // Whether a file named `part` may be the archive being read: only under the archive's own
+  // file name when that is its one name, else always.
+  bool may_be_archive(std::string_view part) const;
   // What became of the index dump: an entry of the same name is kept only where the dump was,
   // since with existing_files::keep only what stood there before the run is kept.
   enum class table_dump { not_written, written, kept };
@@ -48,6 +52,7 @@ class directory_writer {
  private:
   platform::directory root_;
   std::optional<platform::file_identity> archive_identity_;
+  std::optional<std::string> archive_name_;  // the last part of its one name, when it has one
   table_dump table_ = table_dump::not_written;
 };
 

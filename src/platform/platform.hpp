@@ -82,6 +82,16 @@ int file_size(const file_handle& file, std::uint64_t& size);
 // Which file `file` is.
 int identity_of(const file_handle& file, file_identity& identity);
 
+// Whether `file`, opened by `path`, has no name but the last part of that path: one name (no
+// hard link elsewhere), and `path` itself not a symbolic link to it. Where this cannot be told
+// cheaply (Windows), false.
+bool named_only_by(const file_handle& file, const std::string& path);
+
+// Whether the file names `a` and `b` (single parts, as text) may name one file in one folder:
+// on POSIX only when they are the same bytes; on Windows always, since case, trailing dots and
+// short 8.3 aliases let different names reach one file.
+bool may_be_one_name(std::string_view a, std::string_view b);
+
 // Reads `length` bytes at `offset` without moving any shared position, so that several threads
 // may read one file at once. Fewer bytes mean the file ended; `got` tells how many came.
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got);

@@ -114,6 +114,15 @@ int identity_of(const file_handle& file, file_identity& identity) {
   return 0;
 }
 
+bool named_only_by(const file_handle& file, const std::string& path) {
+  struct stat opened {};
+  struct stat named {};
+  return fstat(file.get(), &opened) == 0 && lstat(path.c_str(), &named) == 0 && opened.st_nlink == 1 &&
+         identity_from(opened) == identity_from(named);
+}
+
+bool may_be_one_name(std::string_view a, std::string_view b) { return a == b; }
+
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got) {
   got = 0;
   auto* bytes = static_cast<unsigned char*>(buffer);
