@@ -116,7 +116,7 @@ std::unique_ptr<create_report> report_for(const options& chosen, console& screen
 class create_run {
  public:
   create_run(const options& chosen, console& screen)
-      : chosen_(chosen), screen_(screen), report_(report_for(chosen, screen)), lines_(*report_) {}
+      : chosen_(chosen), report_(report_for(chosen, screen)), lines_(*report_) {}
 
   maybe_problem run() {
     if (auto failure = open_destination()) return failure;
@@ -195,7 +195,6 @@ class create_run {
   }
 
   const options& chosen_;
-  console& screen_;
   std::unique_ptr<create_report> report_;
   create_report& lines_;
   platform::directory folder_;
