@@ -56,25 +56,21 @@ std::vector<std::uint32_t> span_ends(const entry_table& table, std::uint32_t ent
 // Patterns with their letters in the case that names are compared in, and which of them matched.
 class pattern_set {
  public:
-  explicit pattern_set(const std::vector<std::string>& patterns) : given_(patterns), matched_(patterns.size()) {
-    for (const std::string& pattern : patterns) folded_.push_back(platform::case_folded(pattern));
-  }
+  explicit pattern_set(const std::vector<std::string>& patterns)
+      : given_(patterns), patterns_(patterns), matched_(patterns.size()) {}
 
-  bool empty() const { return folded_.empty(); }
+  bool empty() const { return patterns_.empty(); }
 
   // Whether any pattern matches `folded_name`; every pattern that does is marked as matched.
   bool match_all(const std::string& folded_name) {
     bool any = false;
-    for (std::size_t i = 0; i < folded_.size(); ++i) {
-      if (pattern_takes(folded_[i], folded_name)) matched_[i] = any = true;
+    for (std::size_t i = 0; i < patterns_.size(); ++i) {
+      if (patterns_.takes(i, folded_name)) matched_[i] = any = true;
     }
     return any;
   }
 
-  bool match_any(const std::string& folded_name) const {
-    return std::any_of(folded_.begin(), folded_.end(),
-                       [&](const std::string& pattern) { return pattern_takes(pattern, folded_name); });
-  }
+  bool match_any(const std::string& folded_name) const { return patterns_.any_takes(folded_name); }
 
   std::vector<std::string> unmatched() const {
     std::vector<std::string> none;
@@ -86,10 +82,9 @@ class pattern_set {
 
  private:
   const std::vector<std::string>& given_;
-  std::vector<std::string> folded_;
+  folded_patterns patterns_;
   std::vector<bool> matched_;
 };
-
 // Why an entry's path is refused: a folder entry has no data to hold, and a file needs a name.
 std::optional<problem> path_refusal(const planned_entry& entry) {
   if (entry.path.folder && entry.size > 0)

@@ -15,22 +15,6 @@ problem trouble(const std::string& root_path, const entry_path& path, std::strin
   return {problem_kind::source, shown_path(root_path, path), std::move(reason), err};
 }
 
-// Patterns in the case names are compared in.
-class pattern_list {
- public:
-  explicit pattern_list(const std::vector<std::string>& patterns) {
-    for (const std::string& pattern : patterns) folded_.push_back(platform::case_folded(pattern));
-  }
-  bool any_takes(const std::string& text) const {
-    const std::string folded = platform::case_folded(text);
-    return std::any_of(folded_.begin(), folded_.end(),
-                       [&](const std::string& pattern) { return pattern_takes(pattern, folded); });
-  }
-
- private:
-  std::vector<std::string> folded_;
-};
-
 std::string stored_text(const entry_path& path) {
   std::string text;
   for (const std::string& part : path.parts) text += (text.empty() ? "" : std::string(1, STORED_SEPARATOR)) + part;
@@ -74,7 +58,7 @@ class folder_scanner {
       return scan(inner, path);
     }
     const std::string text = stored_text(path);
-    if (excludes_.any_takes(text)) return std::nullopt;
+    if (excludes_.any_takes(platform::case_folded(text))) return std::nullopt;
     if (kind != standing_kind::file) return refused(path, EINVAL);
     source_file file;
     file.path = path;
@@ -100,7 +84,7 @@ class folder_scanner {
   }
 
   const std::string& root_path_;
-  const pattern_list excludes_;
+  const folded_patterns excludes_;
   std::vector<source_file>& files_;
 };
 

@@ -1,6 +1,9 @@
 #include "archive/name_glob.hpp"
 
+#include <algorithm>
 #include <cstddef>
+
+#include "platform/platform.hpp"
 
 namespace darvex {
 namespace {
@@ -119,6 +122,15 @@ bool pattern_takes(std::string_view pattern, std::string_view name) {
   const std::size_t end = pattern.find_last_not_of(platform::ANY_PATH_SEPARATOR);
   if (end == std::string_view::npos) return false;
   return glob_matches(std::string(pattern.substr(0, end + 1)) + "/*", name);
+}
+
+folded_patterns::folded_patterns(const std::vector<std::string>& patterns) {
+  for (const std::string& pattern : patterns) folded_.push_back(platform::case_folded(pattern));
+}
+
+bool folded_patterns::any_takes(std::string_view folded_name) const {
+  return std::any_of(folded_.begin(), folded_.end(),
+                     [&](const std::string& pattern) { return pattern_takes(pattern, folded_name); });
 }
 
 }  // namespace darvex

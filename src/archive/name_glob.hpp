@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/traits.hpp"
 
@@ -23,5 +24,21 @@ bool glob_matches(std::string_view pattern, std::string_view name, bool ignore_c
 // wildcards, as the folder that holds it ("data/tex" and "data\\tex\\" take "data/tex/a.dds").
 // Both in the case that names are compared in (platform::case_folded).
 bool pattern_takes(std::string_view pattern, std::string_view name);
+
+// Patterns turned once into the case that names are compared in, for matching many names.
+class folded_patterns {
+ public:
+  explicit folded_patterns(const std::vector<std::string>& patterns);
+
+  bool empty() const { return folded_.empty(); }
+  std::size_t size() const { return folded_.size(); }
+  // Whether pattern `i` takes `folded_name` (a name as platform::case_folded gives it).
+  bool takes(std::size_t i, std::string_view folded_name) const { return pattern_takes(folded_[i], folded_name); }
+  // Whether any of them does.
+  bool any_takes(std::string_view folded_name) const;
+
+ private:
+  std::vector<std::string> folded_;
+};
 
 }  // namespace darvex

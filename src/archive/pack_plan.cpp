@@ -30,8 +30,7 @@ pack_piece piece_of(piece_kind kind, std::uint64_t start = 0, std::uint64_t end 
 }
 
 std::vector<record_view> view_records(const index_image& index, const std::vector<std::string>& excludes) {
-  std::vector<std::string> folded;
-  for (const std::string& pattern : excludes) folded.push_back(platform::case_folded(pattern));
+  const folded_patterns excluded(excludes);
   std::vector<record_view> views;
   for (const index_image::record& r : index.records()) {
     record_view view;
@@ -39,9 +38,7 @@ std::vector<record_view> view_records(const index_image& index, const std::vecto
     const std::string text = view.text.value_or(r.name);
     view.path = path_of_entry(text);
     view.key = file_key(view.path);
-    const std::string name = platform::case_folded(text);
-    view.excluded =
-        std::any_of(folded.begin(), folded.end(), [&](const std::string& p) { return pattern_takes(p, name); });
+    view.excluded = excluded.any_takes(platform::case_folded(text));
     views.push_back(std::move(view));
   }
   return views;

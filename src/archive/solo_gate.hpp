@@ -11,6 +11,7 @@
 // asks. A paused worker may resume only while no lone run is asked for or running, so that it
 // never competes with one.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -30,6 +31,9 @@ class solo_gate {
   // (`give_back()`) and waits for it to end.
   template <typename function>
   void checkpoint(function&& give_back) {
+    // Between every two entries, so without the lock while no lone run is asked for: one asked
+    // for a moment later waits for this worker's entry, as for one already under way.
+    if (lone_asked_.load() == 0) return;
     std::unique_lock<std::mutex> lock(mutex_);
     if (open()) return;
     // Given back before the caller stops counting, so that a lone run never starts beside it.
@@ -57,6 +61,7 @@ class solo_gate {
   void run_alone(function&& work) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
+      ++lone_asked_;
       ++lone_waiting_;
       changed_.wait(lock, [&] { return active_ == 0 && !lone_running_; });
       --lone_waiting_;
@@ -65,6 +70,7 @@ class solo_gate {
     work();
     change([&] {
       lone_running_ = false;
+      --lone_asked_;
       ++active_;
     });
   }
@@ -84,6 +90,7 @@ class solo_gate {
   std::size_t active_ = 0;
   std::size_t lone_waiting_ = 0;
   bool lone_running_ = false;
+  std::atomic<std::size_t> lone_asked_{0};  // lone runs asked for and not yet over
 };
 
 }  // namespace darvex

@@ -10,8 +10,6 @@
 namespace darvex {
 namespace {
 
-bool interrupted() { return platform::interrupting_signal() != 0; }
-
 // What a command reads of an archive before its entries.
 struct loaded_archive {
   archive_file archive;
@@ -113,12 +111,12 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   if (shown.progress && !chosen.quiet && screen.err_is_terminal()) progress.emplace(screen, loaded.plan, shown);
   entry_reporter reporter(command, screen, progress ? &*progress : nullptr);
   if (entry_sink* sink = command.sink()) {
-    extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen), interrupted);
+    extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen), platform::interrupted);
   } else {
     tell_entries(loaded.plan, reporter);
   }
   // An interrupted run ends without its closing lines: the front end says why.
-  if (!interrupted()) command.end(reporter.tally(), screen);
+  if (!platform::interrupted()) command.end(reporter.tally(), screen);
   if (progress) progress->finish();
   screen.flush();
   return worst(status, reporter.status());

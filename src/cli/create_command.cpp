@@ -19,55 +19,7 @@
 namespace darvex {
 namespace {
 
-bool interrupted() { return platform::interrupting_signal() != 0; }
-
-const char* marker(entry_fate fate) {
-  switch (fate) {
-    case entry_fate::kept:
-      return "  (kept)\n";
-    case entry_fate::packed:
-      return "  (new)\n";
-    case entry_fate::added:
-      break;
-  }
-  return "  (added)\n";
-}
-
-// What -c says of its records, and at the end of the archive.
-class create_report : public pack_listener {
- public:
-  virtual ~create_report() = default;
-  virtual void close(const std::string& archive_path) = 0;
-};
-
-// A line for each record, "<folder>\<name>  (kept)", in the manner of extraction's lines.
-class entry_lines final : public create_report {
- public:
-  entry_lines(const std::string& folder_path, console& screen) : folder_path_(folder_path), screen_(screen) {}
-
-  void entry_packed(const packed_entry& entry) override {
-    screen_.print_path(folder_path_);
-    screen_.print("\\");
-    screen_.print_name(entry.name);
-    screen_.print(marker(entry.fate));
-    ++counts_[static_cast<std::size_t>(entry.fate)];
-  }
-
-  // "Created new.dat: 5 entries (3 kept, 1 new, 1 added)"
-  void close(const std::string& archive_path) override {
-    const std::size_t total = counts_[0] + counts_[1] + counts_[2];
-    screen_.print("Created ");
-    screen_.print_path(archive_path);
-    screen_.print(": " + std::to_string(total) + (total == 1 ? " entry (" : " entries (") + std::to_string(counts_[0]) +
-                  " kept, " + std::to_string(counts_[1]) + " new, " + std::to_string(counts_[2]) + " added)\n");
-  }
-
- private:
-  const std::string& folder_path_;
-  console& screen_;
-  std::size_t counts_[3] = {};
-};
-
+// What became of a record: "kept", "new" or "added".
 const char* fate_word(entry_fate fate) {
   switch (fate) {
     case entry_fate::kept:
@@ -79,6 +31,48 @@ const char* fate_word(entry_fate fate) {
   }
   return "added";
 }
+
+// What -c says of its records, and at the end of the archive.
+class create_report : public pack_listener {
+ public:
+  virtual ~create_report() = default;
+  virtual void close(const std::string& archive_path) = 0;
+
+ protected:
+  void count(const packed_entry& entry) { ++counts_[static_cast<std::size_t>(entry.fate)]; }
+  std::size_t counted(entry_fate fate) const { return counts_[static_cast<std::size_t>(fate)]; }
+  std::size_t total() const { return counts_[0] + counts_[1] + counts_[2]; }
+
+ private:
+  std::size_t counts_[3] = {};  // by fate
+};
+
+// A line for each record, "<folder>\<name>  (kept)", in the manner of extraction's lines.
+class entry_lines final : public create_report {
+ public:
+  entry_lines(const std::string& folder_path, console& screen) : folder_path_(folder_path), screen_(screen) {}
+
+  void entry_packed(const packed_entry& entry) override {
+    screen_.print_path(folder_path_);
+    screen_.print("\\");
+    screen_.print_name(entry.name);
+    screen_.print(std::string("  (") + fate_word(entry.fate) + ")\n");
+    count(entry);
+  }
+
+  // "Created new.dat: 5 entries (3 kept, 1 new, 1 added)"
+  void close(const std::string& archive_path) override {
+    screen_.print("Created ");
+    screen_.print_path(archive_path);
+    screen_.print(": " + std::to_string(total()) + (total() == 1 ? " entry (" : " entries (") +
+                  std::to_string(counted(entry_fate::kept)) + " kept, " + std::to_string(counted(entry_fate::packed)) +
+                  " new, " + std::to_string(counted(entry_fate::added)) + " added)\n");
+  }
+
+ private:
+  const std::string& folder_path_;
+  console& screen_;
+};
 
 // --json: an object for each record, then one for the archive, as JSON Lines:
 //   {"entry":1,"name":"a.txt","size":61,"stored":61,"status":"kept"}
@@ -93,19 +87,19 @@ class json_lines final : public create_report {
     add_stored_name(object, entry.name);
     object.number("size", entry.size).number("stored", entry.stored).text("status", fate_word(entry.fate));
     screen_.print_utf8(object.line());
-    ++counts_[static_cast<std::size_t>(entry.fate)];
+    count(entry);
   }
 
   void close(const std::string& archive_path) override {
     json_object summary;
-    summary.text("archive", archive_path).number("entries", counts_[0] + counts_[1] + counts_[2]);
-    summary.number("kept", counts_[0]).number("new", counts_[1]).number("added", counts_[2]);
+    summary.text("archive", archive_path).number("entries", total());
+    summary.number("kept", counted(entry_fate::kept)).number("new", counted(entry_fate::packed));
+    summary.number("added", counted(entry_fate::added));
     screen_.print_utf8(summary.line());
   }
 
  private:
   console& screen_;
-  std::size_t counts_[3] = {};
 };
 
 std::unique_ptr<create_report> report_for(const options& chosen, console& screen) {
@@ -125,7 +119,7 @@ class create_run {
     platform::temporary_file made;
     if (int err = destination_.create_temporary(made)) return trouble("cannot create", err);
     if (auto failure = write(made)) return failure;
-    if (interrupted()) return std::nullopt;
+    if (platform::interrupted()) return std::nullopt;
     original_.reset();  // closed before its name may be given to the new archive
     if (int err = destination_.publish(made, place_->name)) return trouble("cannot create", err);
     lines_.close(chosen_.created);
@@ -178,16 +172,16 @@ class create_run {
     const pack_sources sources{folder_, chosen_.folder, files_, original_ ? &original_->file : nullptr,
                                original_ ? &original_->index : nullptr};
     const pack_settings settings{static_cast<int>(chosen_.level.value_or(DEFAULT_COMPRESSION_LEVEL)),
-                                 jobs_to_use(chosen_), interrupted};
+                                 jobs_to_use(chosen_), platform::interrupted};
     written_archive written;
     if (auto failure = write_archive(plan_, sources, settings, made.handle(), chosen_.created, lines_, written)) {
       return failure;
     }
-    if (interrupted()) return std::nullopt;
+    if (platform::interrupted()) return std::nullopt;
     if (int err = made.complete()) return trouble("cannot write", err);
     platform::file_handle reading;
     if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
-    return read_back(std::move(reading), chosen_.created, written, settings.jobs, interrupted);
+    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted);
   }
 
   problem trouble(std::string reason, int err = 0) const {
@@ -219,7 +213,7 @@ exit_status run_create(const options& chosen, console& screen) {
   }
   screen.flush();
   if (!failure) return exit_status::ok;
-  if (!interrupted()) screen.report(*failure);
+  if (!platform::interrupted()) screen.report(*failure);
   return status_for(failure->kind);
 }
 

@@ -14,4 +14,7 @@ void prepare_process();
 // The signal that asked the run to stop (SIGINT is 2; Windows' console events count as 2), or 0.
 int interrupting_signal();
 
+// Whether an interrupt asked the run to stop.
+inline bool interrupted() { return interrupting_signal() != 0; }
+
 }  // namespace platform
