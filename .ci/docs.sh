@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Checks the documentation: README.md stays a user's page (at most 200 lines) and holds both
-# workflow commands, the pages it points to exist, and every relative link in README.md,
-# CONTRIBUTING.md and doc/*.md names a file or directory that exists.
+# Checks the documentation: README.md stays a user's page (at most 200 lines) and holds its two
+# set-up commands and both workflow commands, the pages it points to exist, and every relative
+# link in README.md, CONTRIBUTING.md and doc/*.md names a file or directory that exists.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 MAX_README_LINES=200
 PAGES=(README.md CONTRIBUTING.md doc/install.md doc/format.md doc/windows.md doc/benchmarks.md)
-COMMANDS=("cmake --workflow --preset example" "cmake --workflow --preset test")
+COMMANDS=("    script/example" "    script/test" "cmake --workflow --preset example" "cmake --workflow --preset test")
 
 failed=0
 fail() {

@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 CLANG_FORMAT=${CLANG_FORMAT:-clang-format-14}
-command -v "$CLANG_FORMAT" >/dev/null || { echo "format: $CLANG_FORMAT is missing (apt-get install clang-format-14)" >&2; exit 1; }
+command -v "$CLANG_FORMAT" >/dev/null || { echo "format: $CLANG_FORMAT is missing (script/setup ci installs it)" >&2; exit 1; }
 
 files=()
 while IFS= read -r -d '' file; do

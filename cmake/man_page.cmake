@@ -17,7 +17,8 @@ if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
                      -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page_renders.cmake)
     set_tests_properties(ManPage.RendersWithoutWarnings PROPERTIES TIMEOUT 120)
   else()
-    message(STATUS "DarvEx manual page: not rendered by the tests, groff was not found (on Debian: apt-get install groff-base)")
+    darvex_install_hint(groff hint)
+    message(STATUS "DarvEx manual page: not rendered by the tests, groff was not found (${hint})")
   endif()
   add_test(NAME ManPage.DocumentsTheOptionsOfHelp
            COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:DarvEx> -DPAGE=${DARVEX_MAN_PAGE}
