@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex::bench {
 namespace {

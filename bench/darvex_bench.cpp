@@ -20,9 +20,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "archive/archive.hpp"
-#include "archive/inflate.hpp"
 #include "bench_sets.hpp"
+#include "format/archive.hpp"
+#include "format/inflate.hpp"
 #include "repack_sets.hpp"
 #include "set_report.hpp"
 

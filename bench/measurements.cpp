@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "archive/inflate.hpp"
+#include "format/inflate.hpp"
 
 namespace darvex::bench {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <system_error>
 
-#include "archive/archive.hpp"
 #include "archive_writer.hpp"
+#include "format/archive.hpp"
 #include "zip_writer.hpp"
 
 namespace darvex::bench {

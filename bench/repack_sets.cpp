@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "archive/archive.hpp"
 #include "bench_sets.hpp"
+#include "format/archive.hpp"
 #include "measurements.hpp"
 #include "peers.hpp"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 #include "watched_site.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t max_size);
 

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.hpp"
-#include "archive/entry_plan.hpp"
-#include "archive/inflate.hpp"
 #include "archive_writer.hpp"
+#include "format/archive.hpp"
+#include "format/inflate.hpp"
 #include "random_archives.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 #include "seed_archives.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex::test_support {
 namespace {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <optional>
 
-#include "archive/file_kind.hpp"
-#include "archive/pattern_hint.hpp"
+#include "format/file_kind.hpp"
 #include "platform/process.hpp"
+#include "select/pattern_hint.hpp"
 
 namespace darvex {
 namespace {

@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/archive.hpp"
-#include "archive/entry_plan.hpp"
-#include "archive/extract_entries.hpp"
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/options.hpp"
 #include "cli/run_progress.hpp"
+#include "extract/extract_entries.hpp"
+#include "format/archive.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "archive/archive.hpp"
-#include "archive/entry_plan.hpp"
+#include "format/archive.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 

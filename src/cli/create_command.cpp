@@ -6,14 +6,14 @@
 #include <memory>
 #include <new>
 
-#include "archive/deflate.hpp"
-#include "archive/original_archive.hpp"
-#include "archive/pack_plan.hpp"
-#include "archive/read_back.hpp"
-#include "archive/write_archive.hpp"
 #include "cli/commands.hpp"
 #include "cli/json_report.hpp"
 #include "cli/output_dir.hpp"
+#include "create/original_archive.hpp"
+#include "create/pack_plan.hpp"
+#include "create/read_back.hpp"
+#include "create/write_archive.hpp"
+#include "format/deflate.hpp"
 #include "platform/process.hpp"
 
 namespace darvex {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/problem.hpp"
+#include "format/problem.hpp"
 
 namespace darvex {
 

@@ -1,8 +1,8 @@
-#include "archive/directory_writer.hpp"
-#include "archive/new_folders.hpp"
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
+#include "cli/new_folders.hpp"
 #include "cli/output_dir.hpp"
+#include "extract/directory_writer.hpp"
 
 namespace darvex {
 namespace {

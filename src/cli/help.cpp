@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "archive/inflate.hpp"
-#include "archive/name_glob.hpp"
+#include "format/inflate.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

@@ -1,6 +1,6 @@
 #include "cli/json_line.hpp"
 
-#include "archive/utf8.hpp"
+#include "format/utf8.hpp"
 
 namespace darvex {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/json_report.hpp"
 
-#include "archive/utf8.hpp"
 #include "cli/json_line.hpp"
+#include "format/utf8.hpp"
 
 namespace darvex {
 

@@ -1,4 +1,4 @@
-#include "archive/new_folders.hpp"
+#include "cli/new_folders.hpp"
 
 #include "platform/folders.hpp"
 #include "platform/name_parts.hpp"

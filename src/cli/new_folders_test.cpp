@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/new_folders.hpp"
+#include "cli/new_folders.hpp"
 #include "platform/traits.hpp"
 #include "scratch.hpp"
 

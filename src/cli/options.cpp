@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "archive/deflate.hpp"
+#include "format/deflate.hpp"
 
 namespace darvex {
 namespace {

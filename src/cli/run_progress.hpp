@@ -5,10 +5,10 @@
 // error that sums up what was written. Only standard error's terminal ever sees them: a pipe or
 // a file, on either stream, gets exactly what it would without them.
 
-#include "archive/entry_plan.hpp"
-#include "archive/extract_entries.hpp"
 #include "cli/console.hpp"
 #include "cli/progress_meter.hpp"
+#include "extract/extract_entries.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 

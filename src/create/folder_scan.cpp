@@ -1,10 +1,10 @@
-#include "archive/folder_scan.hpp"
+#include "create/folder_scan.hpp"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "archive/archive.hpp"
-#include "archive/name_glob.hpp"
+#include "format/archive.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

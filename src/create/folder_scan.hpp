@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/entry_name.hpp"
-#include "archive/problem.hpp"
+#include "format/problem.hpp"
 #include "platform/platform.hpp"
+#include "select/entry_name.hpp"
 
 namespace darvex {
 

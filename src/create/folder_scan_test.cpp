@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "archive/folder_scan.hpp"
+#include "create/folder_scan.hpp"
 #include "scratch.hpp"
 
 namespace darvex {

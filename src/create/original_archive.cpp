@@ -1,4 +1,4 @@
-#include "archive/original_archive.hpp"
+#include "create/original_archive.hpp"
 
 #include <cerrno>
 #include <memory>

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "archive/archive.hpp"
-#include "archive/folder_scan.hpp"
-#include "archive/index_image.hpp"
-#include "archive/pack_plan.hpp"
+#include "create/folder_scan.hpp"
+#include "create/pack_plan.hpp"
+#include "format/archive.hpp"
+#include "format/index_image.hpp"
 
 namespace darvex {
 

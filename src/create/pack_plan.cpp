@@ -1,4 +1,4 @@
-#include "archive/pack_plan.hpp"
+#include "create/pack_plan.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "archive/archive.hpp"
-#include "archive/name_glob.hpp"
+#include "format/archive.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/entry_plan.hpp"
-#include "archive/folder_scan.hpp"
-#include "archive/index_image.hpp"
-#include "archive/problem.hpp"
+#include "create/folder_scan.hpp"
+#include "format/index_image.hpp"
+#include "format/problem.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "archive/original_archive.hpp"
-#include "archive/pack_plan.hpp"
 #include "archive_writer.hpp"
+#include "create/original_archive.hpp"
+#include "create/pack_plan.hpp"
 #include "scratch.hpp"
 
 namespace darvex {

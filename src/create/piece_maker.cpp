@@ -1,10 +1,10 @@
-#include "archive/piece_maker.hpp"
+#include "create/piece_maker.hpp"
 
 #include <cstring>
 #include <exception>
 #include <new>
 
-#include "archive/inflate.hpp"
+#include "format/inflate.hpp"
 
 namespace darvex {
 namespace {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
-#include "archive/deflate.hpp"
-#include "archive/growable_buffer.hpp"
-#include "archive/write_archive.hpp"
+#include "create/write_archive.hpp"
+#include "format/deflate.hpp"
+#include "format/growable_buffer.hpp"
 
 namespace darvex {
 

@@ -1,11 +1,11 @@
-#include "archive/read_back.hpp"
+#include "create/read_back.hpp"
 
 #include <cstring>
 #include <memory>
 
-#include "archive/deflate.hpp"
-#include "archive/entry_plan.hpp"
-#include "archive/growable_buffer.hpp"
+#include "format/deflate.hpp"
+#include "format/growable_buffer.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "archive/extract_entries.hpp"
-#include "archive/write_archive.hpp"
+#include "create/write_archive.hpp"
+#include "extract/extract_entries.hpp"
 
 namespace darvex {
 

@@ -1,10 +1,10 @@
-#include "archive/write_archive.hpp"
+#include "create/write_archive.hpp"
 
 #include <algorithm>
 #include <limits>
 
-#include "archive/ordered_pipeline.hpp"
-#include "archive/piece_maker.hpp"
+#include "create/ordered_pipeline.hpp"
+#include "create/piece_maker.hpp"
 
 namespace darvex {
 namespace {

@@ -27,10 +27,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.hpp"
-#include "archive/extract_entries.hpp"
-#include "archive/folder_scan.hpp"
-#include "archive/pack_plan.hpp"
+#include "create/folder_scan.hpp"
+#include "create/pack_plan.hpp"
+#include "extract/extract_entries.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 

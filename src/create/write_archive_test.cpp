@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "archive/ordered_pipeline.hpp"
-#include "archive/original_archive.hpp"
-#include "archive/read_back.hpp"
-#include "archive/write_archive.hpp"
 #include "archive_writer.hpp"
+#include "create/ordered_pipeline.hpp"
+#include "create/original_archive.hpp"
+#include "create/read_back.hpp"
+#include "create/write_archive.hpp"
 #include "scratch.hpp"
 
 namespace darvex {

@@ -1,8 +1,8 @@
-#include "archive/directory_writer.hpp"
+#include "extract/directory_writer.hpp"
 
 #include <cerrno>
 
-#include "archive/folder_walker.hpp"
+#include "extract/folder_walker.hpp"
 #include "platform/traits.hpp"
 
 namespace darvex {

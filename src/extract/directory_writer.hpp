@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "archive/archive.hpp"
-#include "archive/extract_entries.hpp"
+#include "extract/extract_entries.hpp"
+#include "format/archive.hpp"
 #include "platform/platform.hpp"
 
 namespace darvex {

@@ -12,7 +12,7 @@
 // listener it is idle. No deadlock: an entry only ever waits for earlier ones, which workers
 // have already taken, and a worker that waits does not count as active for a lone run.
 
-#include "archive/extract_entries.hpp"
+#include "extract/extract_entries.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -24,8 +24,8 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/growable_buffer.hpp"
-#include "archive/solo_gate.hpp"
+#include "extract/solo_gate.hpp"
+#include "format/growable_buffer.hpp"
 #include "platform/worker_thread.hpp"
 
 namespace darvex {

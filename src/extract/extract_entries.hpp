@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "archive/archive.hpp"
-#include "archive/entry_plan.hpp"
+#include "format/archive.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 

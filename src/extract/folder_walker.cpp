@@ -1,4 +1,4 @@
-#include "archive/folder_walker.hpp"
+#include "extract/folder_walker.hpp"
 
 #include <cerrno>
 #include <vector>

@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "archive/entry_name.hpp"
 #include "platform/platform.hpp"
+#include "select/entry_name.hpp"
 
 namespace darvex {
 

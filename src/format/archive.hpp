@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "archive/inflate.hpp"
-#include "archive/problem.hpp"
+#include "format/inflate.hpp"
+#include "format/problem.hpp"
 #include "platform/platform.hpp"
 
 namespace darvex {

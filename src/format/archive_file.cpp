@@ -1,6 +1,6 @@
 #include <cerrno>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 

@@ -1,4 +1,4 @@
-#include "archive/deflate.hpp"
+#include "format/deflate.hpp"
 
 #include <zlib.h>
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/deflate.hpp"
-#include "archive/inflate.hpp"
 #include "archive_writer.hpp"
+#include "format/deflate.hpp"
+#include "format/inflate.hpp"
 
 namespace darvex {
 namespace {

@@ -1,6 +1,6 @@
-#include "archive/file_kind.hpp"
+#include "format/file_kind.hpp"
 
-#include "archive/utf8.hpp"
+#include "format/utf8.hpp"
 
 namespace darvex {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 

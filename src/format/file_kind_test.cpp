@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/file_kind.hpp"
+#include "format/file_kind.hpp"
 
 namespace darvex {
 namespace {

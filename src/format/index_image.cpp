@@ -1,6 +1,6 @@
-#include "archive/index_image.hpp"
+#include "format/index_image.hpp"
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 index_image::index_image() : bytes_(RECORDS_AT, '\0') {}

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/archive.hpp"
-#include "archive/index_image.hpp"
 #include "archive_writer.hpp"
+#include "format/archive.hpp"
+#include "format/index_image.hpp"
 
 namespace darvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/inflate.hpp"
+#include "format/inflate.hpp"
 
 #include <zlib.h>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/inflate.hpp"
 #include "archive_writer.hpp"
+#include "format/inflate.hpp"
 
 namespace darvex {
 namespace {

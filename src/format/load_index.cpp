@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 namespace {

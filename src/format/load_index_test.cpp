@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "archive/archive.hpp"
 #include "archive_writer.hpp"
+#include "format/archive.hpp"
 #include "scratch.hpp"
 
 namespace darvex {

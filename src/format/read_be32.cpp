@@ -1,4 +1,4 @@
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 

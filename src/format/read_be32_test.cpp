@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 namespace {

@@ -19,7 +19,7 @@
 // padding, and reads past its end give 0xFF bytes, as read_be32 does.
 // doc/format.md describes the archive, the index and what is refused, in one place.
 
-#include "archive/archive.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 namespace {

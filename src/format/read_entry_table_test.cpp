@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "archive/archive.hpp"
 #include "archive_writer.hpp"
+#include "format/archive.hpp"
 
 namespace darvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/utf8.hpp"
+#include "format/utf8.hpp"
 
 namespace darvex {
 namespace {

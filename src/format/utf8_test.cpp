@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/utf8.hpp"
+#include "format/utf8.hpp"
 
 namespace darvex {
 namespace {

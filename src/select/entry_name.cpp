@@ -1,4 +1,4 @@
-#include "archive/entry_name.hpp"
+#include "select/entry_name.hpp"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "archive/entry_name.hpp"
+#include "select/entry_name.hpp"
 
 namespace darvex {
 namespace {

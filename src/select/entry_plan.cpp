@@ -1,10 +1,10 @@
-#include "archive/entry_plan.hpp"
+#include "select/entry_plan.hpp"
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "archive/entry_name.hpp"
-#include "archive/name_glob.hpp"
+#include "select/entry_name.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

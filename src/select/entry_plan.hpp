@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.hpp"
-#include "archive/entry_name.hpp"
+#include "format/archive.hpp"
+#include "select/entry_name.hpp"
 
 namespace darvex {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/entry_plan.hpp"
+#include "select/entry_plan.hpp"
 
 namespace darvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/name_glob.hpp"
+#include "select/name_glob.hpp"
 
 #include <algorithm>
 #include <cstddef>

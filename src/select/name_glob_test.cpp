@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/name_glob.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

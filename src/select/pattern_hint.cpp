@@ -1,9 +1,9 @@
-#include "archive/pattern_hint.hpp"
+#include "select/pattern_hint.hpp"
 
-#include "archive/name_glob.hpp"
 #include "platform/name_parts.hpp"
 #include "platform/platform.hpp"
 #include "platform/traits.hpp"
+#include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {

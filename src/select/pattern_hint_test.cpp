@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "archive/name_glob.hpp"
-#include "archive/pattern_hint.hpp"
+#include "select/name_glob.hpp"
+#include "select/pattern_hint.hpp"
 
 namespace darvex {
 namespace {
