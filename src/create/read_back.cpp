@@ -103,7 +103,7 @@ maybe_problem check_index_bytes(const archive_file& archive, const loaded_index&
 }  // namespace
 
 maybe_problem read_back(platform::file_handle file, const std::string& path, const written_archive& written,
-                        unsigned jobs, stop_check stopped) {
+                        unsigned jobs, platform::stop_check stopped) {
   archive_file archive;
   if (auto failure = archive.open(std::move(file), path)) return failure;
   inflater inflate;

@@ -17,6 +17,6 @@ namespace darvex {
 // workers. A difference is a problem of the archive's; a run cut short by `stopped` ends with
 // none.
 [[nodiscard]] maybe_problem read_back(platform::file_handle file, const std::string& path,
-                                      const written_archive& written, unsigned jobs, stop_check stopped);
+                                      const written_archive& written, unsigned jobs, platform::stop_check stopped);
 
 }  // namespace darvex

@@ -29,8 +29,8 @@
 
 #include "create/folder_scan.hpp"
 #include "create/pack_plan.hpp"
-#include "extract/extract_entries.hpp"
 #include "format/archive.hpp"
+#include "platform/process.hpp"
 
 namespace darvex {
 
@@ -94,7 +94,7 @@ struct pack_sources {
 struct pack_settings {
   int level = 6;
   unsigned jobs = 1;
-  stop_check stopped = never_stop;
+  platform::stop_check stopped = platform::never_stop;
 };
 
 // Writes the archive that `plan` describes to `out`, a new empty file (`out_path` in messages),

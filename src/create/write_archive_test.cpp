@@ -50,7 +50,7 @@ class WriteArchive : public ::testing::Test {
     platform::temporary_file made;
     EXPECT_EQ(out.create_temporary(made), 0);
     const pack_sources sources{folder_, "in", files_, &original_.file, &original_.index};
-    EXPECT_FALSE(write_archive(plan_, sources, {6, jobs, never_stop}, made.handle(), "new.dat", listener_, written_));
+    EXPECT_FALSE(write_archive(plan_, sources, {6, jobs, platform::never_stop}, made.handle(), "new.dat", listener_, written_));
     EXPECT_EQ(made.complete(), 0);
     platform::file_handle reading;
     EXPECT_EQ(made.open_for_reading(reading), 0);
@@ -66,7 +66,7 @@ class WriteArchive : public ::testing::Test {
     platform::file_handle file;
     platform::file_type type;
     EXPECT_EQ(platform::open_for_reading((dir_ / "check.dat").string(), file, type), 0);
-    return read_back(std::move(file), "check.dat", written_, 2, never_stop);
+    return read_back(std::move(file), "check.dat", written_, 2, platform::never_stop);
   }
 
   test_support::scratch_dir dir_;
@@ -121,7 +121,7 @@ TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) 
           taken.push_back(i);
           return true;
         },
-        [](std::size_t) { return std::size_t{1}; }, 3, never_stop);
+        [](std::size_t) { return std::size_t{1}; }, 3, platform::never_stop);
     EXPECT_TRUE(whole);
     ASSERT_EQ(taken.size(), 200u) << jobs;
     for (std::size_t i = 0; i < taken.size(); ++i) EXPECT_EQ(taken[i], i);
@@ -130,7 +130,7 @@ TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) 
     EXPECT_FALSE(run_in_order<std::size_t>(
         200, jobs, [] { return [](std::size_t, std::size_t&) {}; },
         [&](std::size_t, std::size_t&) { return ++count < 10; }, [](std::size_t) { return std::size_t{1}; }, 3,
-        never_stop));
+        platform::never_stop));
     EXPECT_EQ(count, 10u) << jobs;
   }
 }

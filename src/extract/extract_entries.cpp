@@ -154,7 +154,7 @@ class in_order_turn final : public turn {
 };
 
 void extract_in_order(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
-                      stop_check stopped) {
+                      platform::stop_check stopped) {
   worker_tools tools;
   std::vector<bool> kept(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size() && !stopped(); ++i) {
@@ -170,7 +170,7 @@ void extract_in_order(const archive_file& archive, const entry_plan& plan, entry
 // The state the workers and the calling thread share.
 class parallel_run {
  public:
-  parallel_run(const archive_file& archive, const entry_plan& plan, entry_sink& sink, stop_check stopped)
+  parallel_run(const archive_file& archive, const entry_plan& plan, entry_sink& sink, platform::stop_check stopped)
       : archive_(archive), entries_(plan.entries), sink_(sink), stopped_(stopped), slots_(entries_.size()) {}
 
   void work() {
@@ -317,7 +317,7 @@ class parallel_run {
   const archive_file& archive_;
   const std::vector<planned_entry>& entries_;
   entry_sink& sink_;
-  stop_check stopped_;
+  platform::stop_check stopped_;
   std::vector<slot> slots_;  // one for each entry of the plan
   std::atomic<std::size_t> next_{0};
   solo_gate gate_;
@@ -344,7 +344,7 @@ std::vector<platform::worker_thread> start_workers(parallel_run& run, unsigned c
 }  // namespace
 
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
-                     unsigned jobs, stop_check stopped) {
+                     unsigned jobs, platform::stop_check stopped) {
   const auto workers_wanted = static_cast<unsigned>(std::min<std::size_t>(jobs, plan.entries.size()));
   if (workers_wanted <= 1) return extract_in_order(archive, plan, sink, listener, stopped);
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "format/archive.hpp"
+#include "platform/process.hpp"
 #include "select/entry_plan.hpp"
 
 namespace darvex {
@@ -64,20 +65,15 @@ class entry_listener {
   ~entry_listener() = default;
 };
 
-// Asked before each entry is taken: true once the run is to stop (an interrupt). Entries in
-// flight are finished; the rest are neither read nor told.
-using stop_check = bool (*)();
-
-inline bool never_stop() { return false; }
-
-// Extracts every entry of `plan`: one read of its span, one inflate into a buffer of
+// Extracts every entry of `plan` (those not yet taken when `stopped` says so are neither read nor
+// told): one read of its span, one inflate into a buffer of
 // its recorded size, then the sink. With `jobs` 1 it all runs in the calling thread; otherwise
 // that many workers take entries in index order, each with buffers, an inflater and a writer of
 // its own. An entry that fails for want of memory or descriptors is tried once more while no
 // other is in flight, so that it fails only if it fails alone. Whatever the jobs, the sink
 // receives the same bytes and the listener hears the same outcomes in the same order.
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
-                     unsigned jobs, stop_check stopped = never_stop);
+                     unsigned jobs, platform::stop_check stopped = platform::never_stop);
 
 // Tells the listener of every entry of `plan` without reading any: a refused entry's outcome is
 // its refusal, every other entry's is empty. What a listing runs.

@@ -17,4 +17,10 @@ int interrupting_signal();
 // Whether an interrupt asked the run to stop.
 inline bool interrupted() { return interrupting_signal() != 0; }
 
+// Asked between pieces of work (an entry to extract, a piece of an archive to make): true once
+// the run is to stop. Work in flight is finished; the rest is not started.
+using stop_check = bool (*)();
+
+inline bool never_stop() { return false; }
+
 }  // namespace platform
