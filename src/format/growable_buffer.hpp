@@ -1,20 +1,21 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
-#include <new>
+
+#include "platform/pages.hpp"
 
 namespace darvex {
 
 // A buffer that grows to the largest request it has served and is reused from then on, so that
-// a worker's entries cost no allocation (and no fresh pages) once it has seen the largest.
+// a worker's entries cost no allocation (and no fresh pages) once it has seen the largest. Its
+// memory comes from the system whole and goes back whole when released.
 class growable_buffer {
  public:
   // Room for `size` bytes, or nullptr when there is not enough memory.
   unsigned char* room(std::size_t size) {
     if (size > capacity_) {
       release();  // the old bytes go first: the two are never held at once
-      bytes_.reset(new (std::nothrow) unsigned char[size]);
+      bytes_ = platform::allocate_pages(size);
       capacity_ = bytes_ ? size : 0;
     }
     return size == 0 || bytes_ ? bytes_.get() : nullptr;
@@ -25,7 +26,7 @@ class growable_buffer {
   }
 
  private:
-  std::unique_ptr<unsigned char[]> bytes_;
+  platform::pages bytes_;
   std::size_t capacity_ = 0;
 };
 
