@@ -14,10 +14,25 @@ problem unwritten(std::string reason, int err = 0) {
   return {problem_kind::unwritten_entry, {}, std::move(reason), err};
 }
 
-bool is_shortage(int err) { return err == ENOMEM || err == EMFILE || err == ENFILE; }
+// Whether `err` says the system ran short of something that entries in flight beside this one
+// may hold: memory, descriptors, space, quota, or room under the file-size limit.
+bool is_shortage(int err) {
+  switch (err) {
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE:
+    case ENOSPC:
+    case EFBIG:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      return true;
+    default:
+      return false;
+  }
+}
 
-// An entry's failure to reach or make its folder or file: a shortage of memory or descriptors
-// is worth another try alone.
+// An entry's failure to reach or make its folder or file: a shortage is worth another try alone.
 entry_outcome failed(std::string reason, int err) {
   return {unwritten(std::move(reason), err), false, is_shortage(err)};
 }
@@ -65,7 +80,8 @@ class folder_writer final : public entry_writer {
 
   entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) override {
     entry_outcome outcome = write(entry, data, length);
-    if (!outcome.starved) return outcome;
+    const int err = outcome.failure ? outcome.failure->err : 0;
+    if (err != EMFILE && err != ENFILE) return outcome;
     // The folders held open may be what took the last descriptors: let them go and try again.
     walker_.release();
     return write(entry, data, length);

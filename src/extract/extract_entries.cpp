@@ -2,20 +2,33 @@
 // its recorded size, and one hand-over of the bytes inflate produced. An entry is judged in the
 // plan before anything is read for it; a refused or unreadable entry reaches no sink.
 //
-// Several workers share a counter of the next entry to take, a slot per entry, and a gate that
-// lets a starved entry run alone (solo_gate.hpp). A slot's outcome is written by its worker
-// before the slot's completion flag is set, and read only after it is seen set. Each kind of
-// waiting has a place of its own: a worker about to hand over an entry waits for the flag of the
-// earlier entry its path depends on (the plan's waits_for), so that index order decides; for a
-// sink that takes entries in index order, it also waits until every earlier entry is told; the
-// calling thread waits for the next slot to tell, with a time limit after which it tells the
-// listener it is idle. No deadlock: an entry only ever waits for earlier ones, which workers
-// have already taken, and a worker that waits does not count as active for a lone run.
+// With several workers, all they share with each other and with the calling thread is guarded
+// by one mutex, and every wait is on one condition variable, notified whenever what it guards
+// changes. A worker counts as running except while it waits. Three rules:
+//
+// - Told in index order. The calling thread tells the listener of each entry once it is done,
+//   in index order; `told_` counts the entries told so far.
+// - An entry's turn. An entry is handed to the sink (and, for a sink that decides in turn,
+//   judged) only once every entry up to its plan's `waits_for`, the latest earlier entry whose
+//   path touches its own, has been told; for a sink that takes entries in index order, once
+//   every earlier entry has been. Since entries are told only when done, and in index order,
+//   every earlier entry whose path touches this one's is then done: touching paths are written
+//   in index order, whatever the number of workers and whatever the timing.
+// - Alone after a shortage. An entry that failed for want of memory, descriptors or space is
+//   tried once more when every earlier entry has been told and no other worker is running.
+//   Once that is asked for, entries under way finish, but no worker takes a new entry, and
+//   none that waits for its turn resumes, until the lone run is over. A worker that stops
+//   before a new entry first gives back its buffers, inflater and writer (and with them the
+//   folders it holds open); one that waits for its turn keeps its entry's.
+//
+// No deadlock: an entry only ever waits for earlier entries to be told, or for the workers of
+// later ones to stop running, which they do once their entry is finished or at their next
+// wait. The earliest entry not yet told has been taken, its turn has come and no lone run is
+// asked for before it, so it runs.
 
 #include "extract/extract_entries.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -24,7 +37,6 @@
 #include <system_error>
 #include <vector>
 
-#include "extract/solo_gate.hpp"
 #include "format/growable_buffer.hpp"
 #include "platform/worker_thread.hpp"
 
@@ -48,43 +60,14 @@ struct worker_tools {
   }
 };
 
-// Where threads sleep until a condition on atomics holds, woken by whoever changes them. Not
-// atomic::wait: libstdc++ 12 builds that from a condition variable where the system has no
-// futex (MinGW), and there loses wake-ups. Waking costs a system call, so only a room with
-// someone in it is woken; a waiter counts itself before it looks at the condition, so that it
-// is never missed.
-class waiting_room {
- public:
-  template <typename condition>
-  void wait_until(condition&& holds) {
-    if (holds()) return;
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++waiting_;
-    woken_.wait(lock, holds);
-    --waiting_;
-  }
-
-  // Call after changing what waiters look at.
-  void wake_all() {
-    if (waiting_.load() == 0) return;
-    { const std::lock_guard<std::mutex> lock(mutex_); }  // a waiter is asleep, or has not looked yet
-    woken_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  std::atomic<std::size_t> waiting_{0};
-};
-
-// How an entry waits for the earlier one its path depends on; waiting twice costs nothing.
+// When an entry may be handed to the sink.
 class turn {
  public:
-  virtual void wait() = 0;
-  // For a sink that takes entries in index order: waits until every earlier entry has been
-  // told; false when the telling was cut short and none will be.
-  virtual bool wait_until_told() = 0;
-  // Whether the earlier entry of the same file kept what was there; false when there is none.
+  // Waits for the entry's turn; false when the run was abandoned and the entry must not be
+  // handed over. Waiting again once it has come costs nothing.
+  virtual bool wait() = 0;
+  // Once the turn has come: whether the earlier entry of the same file kept what was there;
+  // false when there is none.
   virtual bool earlier_kept() const = 0;
 
  protected:
@@ -103,7 +86,7 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
   if (!tools.inflate) tools.inflate = std::make_unique<inflater>();
   bool earlier_kept = false;
   if (sink.decides_in_turn()) {
-    its_turn.wait();
+    if (!its_turn.wait()) return {};
     earlier_kept = its_turn.earlier_kept();
   }
   if (auto decided = tools.writer->before_reading(entry, earlier_kept)) return std::move(*decided);
@@ -120,8 +103,7 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
   if (inflated.outcome == inflate_outcome::out_of_memory) {
     return starved(describe_inflate_failure(inflated, entry.size));
   }
-  its_turn.wait();
-  if (sink.in_index_order() && !its_turn.wait_until_told()) return {};
+  if (!its_turn.wait()) return {};
   entry_outcome outcome = tools.writer->take(entry, data, inflated.produced);
   if (outcome.failure || outcome.kept_existing || inflated.outcome == inflate_outcome::complete) return outcome;
   return {damaged(describe_inflate_failure(inflated, entry.size))};
@@ -141,12 +123,11 @@ entry_outcome extract_guarded(const archive_file& archive, const planned_entry& 
   }
 }
 
-// One thread: every earlier entry is done before the next starts.
+// One thread: every earlier entry is done and told before the next starts.
 class in_order_turn final : public turn {
  public:
   explicit in_order_turn(bool earlier_kept) : earlier_kept_(earlier_kept) {}
-  void wait() override {}
-  bool wait_until_told() override { return true; }
+  bool wait() override { return true; }
   bool earlier_kept() const override { return earlier_kept_; }
 
  private:
@@ -167,36 +148,43 @@ void extract_in_order(const archive_file& archive, const entry_plan& plan, entry
   }
 }
 
-// The state the workers and the calling thread share.
+// What the workers and the calling thread share; the rules are at the top of this file.
 class parallel_run {
  public:
   parallel_run(const archive_file& archive, const entry_plan& plan, entry_sink& sink, platform::stop_check stopped)
-      : archive_(archive), entries_(plan.entries), sink_(sink), stopped_(stopped), slots_(entries_.size()) {}
+      : archive_(archive),
+        entries_(plan.entries),
+        sink_(sink),
+        stopped_(stopped),
+        slots_(entries_.size()),
+        lone_asked_(entries_.size()) {}
 
+  // A worker's life: takes entries in index order until none is left or the run stops.
   void work() {
     worker_tools tools;
-    gate_.join();
-    for (std::size_t i = next_++; i < entries_.size(); i = next_++) {
-      if (stopped_()) {
-        next_ = entries_.size();  // the later entries are left undone, and not told
-        break;
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++running_;
+    for (;;) {
+      if (first_lone_ask_ != NONE) {
+        lock.unlock();
+        tools.release();  // before this worker stops counting as running
+        lock.lock();
       }
-      gate_.checkpoint([&] { tools.release(); });
-      worker_turn its_turn(*this, i);
-      entry_outcome outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn);
-      if (outcome.starved) {
-        tools.release();
-        gate_.pause();
-        its_turn.wait_idle();
-        gate_.run_alone([&] { outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn); });
-      }
-      finish(i, std::move(outcome));
+      const auto may_take = [&] { return abandoned_ || next_ == entries_.size() || first_lone_ask_ == NONE; };
+      if (!may_take()) pause_until(lock, may_take);
+      if (abandoned_ || next_ == entries_.size() || stopped_()) break;
+      const std::size_t i = next_++;
+      lock.unlock();
+      entry_outcome outcome = extract_taken(i, tools);
+      lock.lock();
+      slots_[i].outcome = std::move(outcome);
+      slots_[i].done = true;
+      changed_.notify_all();
     }
-    tools.release();
-    gate_.quit();
-    const std::lock_guard<std::mutex> lock(tell_mutex_);
-    ++workers_done_;
-    tell_wakeup_.notify_one();
+    next_ = entries_.size();  // after a stop, the later entries are left undone, and not told
+    --running_;
+    ++workers_quit_;
+    changed_.notify_all();
   }
 
   // Tells the listener of every entry in index order, each as soon as it is done. The listener
@@ -207,127 +195,141 @@ class parallel_run {
   void tell(entry_listener& listener, std::size_t worker_count) {
     try {
       for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (wait_to_tell(i, listener, worker_count)) listener.entry_done(entries_[i], slots_[i].outcome);
-        told_through(i + 1);
+        if (!wait_until_done(i, listener, worker_count)) return;
+        listener.entry_done(entries_[i], slots_[i].outcome);  // a done slot is not written again
+        const std::lock_guard<std::mutex> lock(mutex_);
+        told_ = i + 1;
+        changed_.notify_all();
       }
     } catch (...) {
-      told_through(CUT_SHORT);  // no worker may wait for a turn that will not come
+      abandon();  // no worker may wait for a turn that will not come
       throw;
     }
   }
 
  private:
-  static constexpr std::size_t NONE = SIZE_MAX;
-  static constexpr std::size_t CUT_SHORT = SIZE_MAX;
   static constexpr std::chrono::milliseconds IDLE_AFTER{20};
+  static constexpr std::size_t NONE = SIZE_MAX;
 
-  // One entry of the plan as the workers and the calling thread share it.
   struct slot {
-    entry_outcome outcome;          // written before `done` is set
-    bool kept = false;              // likewise: the outcome kept what stood at the entry's name
-    std::atomic<bool> done{false};  // the entry is finished: its outcome may be read
+    entry_outcome outcome;
+    bool done = false;
   };
 
-  // An entry's wait for the earlier one its path depends on, on that one's completion flag. A
-  // worker that waits is not active, so that a lone run may start meanwhile.
+  // An entry's turn, by the rules above.
   class worker_turn final : public turn {
    public:
-    worker_turn(parallel_run& run, std::size_t i) : run_(run), index_(i), entry_(run.entries_[i]) {}
+    worker_turn(parallel_run& run, std::size_t i) : run_(run), index_(i) {}
 
-    void wait() override {
-      if (waited_ || !entry_.waits_for || is_done(*entry_.waits_for)) {
-        waited_ = true;
-        return;
-      }
-      run_.gate_.pause();
-      wait_for_earlier();
-      run_.gate_.resume();
+    // An entry whose turn has come goes on; one that must wait for it resumes only while no
+    // lone run is asked for before it.
+    bool wait() override {
+      std::unique_lock<std::mutex> lock(run_.mutex_);
+      if (run_.abandoned_ || run_.told_ >= told_needed()) return !run_.abandoned_;
+      run_.pause_until(lock,
+                       [&] { return run_.abandoned_ || (run_.told_ >= told_needed() && !run_.lone_before(index_)); });
+      return !run_.abandoned_;
     }
-    // Waits without counting as active, as a worker about to run alone must: for the earlier
-    // entry, and where entries are handed over in order for every earlier one to be told, so that
-    // the lone run waits for nothing.
-    void wait_idle() {
-      wait_for_earlier();
-      if (run_.sink_.in_index_order()) wait_for_telling();
-    }
-    bool earlier_kept() const override { return entry_.same_file_as && run_.slots_[*entry_.same_file_as].kept; }
-
-    bool wait_until_told() override {
-      if (run_.told_.load() < index_) {
-        run_.gate_.pause();
-        wait_for_telling();
-        run_.gate_.resume();
-      }
-      return run_.told_.load() != CUT_SHORT;
+    bool earlier_kept() const override {
+      const std::optional<std::size_t>& same = run_.entries_[index_].same_file_as;
+      return same && run_.slots_[*same].outcome.kept_existing;  // told, and so done: see wait()
     }
 
    private:
-    void wait_for_earlier() {
-      if (entry_.waits_for) {
-        const std::atomic<bool>& done = run_.slots_[*entry_.waits_for].done;
-        run_.finished_room_.wait_until([&] { return done.load(); });
-      }
-      waited_ = true;
+    // How many entries must have been told for this one's turn to come.
+    std::size_t told_needed() const {
+      if (run_.sink_.in_index_order()) return index_;
+      const std::optional<std::size_t>& latest_touching = run_.entries_[index_].waits_for;
+      return latest_touching ? *latest_touching + 1 : 0;
     }
-    void wait_for_telling() const {
-      run_.told_room_.wait_until([&] { return run_.told_.load() >= index_; });
-    }
-
-    bool is_done(std::size_t slot) const { return run_.slots_[slot].done.load(); }
 
     parallel_run& run_;
     std::size_t index_;
-    const planned_entry& entry_;
-    bool waited_ = false;
   };
 
-  void told_through(std::size_t count) {
-    told_.store(count);
-    told_room_.wake_all();
+  // Runs entry i, and once more alone when it fell short of memory, descriptors or space.
+  entry_outcome extract_taken(std::size_t i, worker_tools& tools) {
+    worker_turn its_turn(*this, i);
+    entry_outcome outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn);
+    if (!outcome.starved) return outcome;
+    tools.release();
+    std::unique_lock<std::mutex> lock(mutex_);
+    ask_lone_run(i);
+    pause_until(lock, [&] { return abandoned_ || (told_ >= i && running_ == 0); });
+    if (!abandoned_) {
+      lock.unlock();
+      outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn);
+      lock.lock();
+    }
+    end_lone_run(i);
+    changed_.notify_all();
+    return outcome;
   }
 
-  void finish(std::size_t i, entry_outcome outcome) {
-    slot& finished = slots_[i];
-    finished.kept = outcome.kept_existing;
-    finished.outcome = std::move(outcome);
-    finished.done.store(true);
-    finished_room_.wake_all();
-    // Waking costs a system call: only when the calling thread waits for this very slot.
-    if (awaited_.load() == i) {
-      const std::lock_guard<std::mutex> lock(tell_mutex_);
-      tell_wakeup_.notify_one();
+  // Whether a lone run is asked for an entry before entry i.
+  bool lone_before(std::size_t i) const { return first_lone_ask_ < i; }
+
+  // The asks live in room made when the run began: a worker that ran short of memory must not
+  // need more to ask.
+  void ask_lone_run(std::size_t i) {
+    lone_asked_[i] = true;
+    first_lone_ask_ = std::min(first_lone_ask_, i);
+  }
+  void end_lone_run(std::size_t i) {
+    lone_asked_[i] = false;
+    if (first_lone_ask_ != i) return;
+    first_lone_ask_ = NONE;
+    for (std::size_t later = i + 1; later < next_; ++later) {
+      if (lone_asked_[later]) {
+        first_lone_ask_ = later;
+        break;
+      }
     }
   }
 
-  // Waits until slot i is done; false when it never will be (the workers stopped before it).
-  bool wait_to_tell(std::size_t i, entry_listener& listener, std::size_t worker_count) {
-    if (slots_[i].done.load()) return true;
-    std::unique_lock<std::mutex> lock(tell_mutex_);
-    awaited_.store(i);
-    const auto ready = [&] { return slots_[i].done.load() || workers_done_ == worker_count; };
-    while (!tell_wakeup_.wait_for(lock, IDLE_AFTER, ready)) {
+  // Waits, not counting as running, until `ready()` holds.
+  template <typename condition>
+  void pause_until(std::unique_lock<std::mutex>& lock, condition&& ready) {
+    --running_;
+    changed_.notify_all();  // a lone run may wait for this
+    changed_.wait(lock, ready);
+    ++running_;
+  }
+
+  // Waits until entry i is done, telling the listener it is idle every while; false when it
+  // never will be (the workers stopped before it).
+  bool wait_until_done(std::size_t i, entry_listener& listener, std::size_t worker_count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto ready = [&] { return slots_[i].done || workers_quit_ == worker_count; };
+    while (!changed_.wait_for(lock, IDLE_AFTER, ready)) {
       lock.unlock();
       listener.idle();
       lock.lock();
     }
-    awaited_.store(NONE);
-    return slots_[i].done.load();
+    return slots_[i].done;
+  }
+
+  void abandon() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    abandoned_ = true;
+    changed_.notify_all();
   }
 
   const archive_file& archive_;
   const std::vector<planned_entry>& entries_;
   entry_sink& sink_;
   platform::stop_check stopped_;
-  std::vector<slot> slots_;  // one for each entry of the plan
-  std::atomic<std::size_t> next_{0};
-  solo_gate gate_;
-  std::mutex tell_mutex_;  // guards the calling thread's wait and workers_done_
-  std::condition_variable tell_wakeup_;
-  std::atomic<std::size_t> awaited_{NONE};  // the slot the calling thread waits for
-  std::size_t workers_done_ = 0;
-  std::atomic<std::size_t> told_{0};  // how many of the first entries were told; CUT_SHORT when none more will be
-  waiting_room finished_room_;        // workers waiting for an earlier entry to finish
-  waiting_room told_room_;            // workers waiting for the earlier entries to be told
+
+  std::mutex mutex_;                   // guards every member below
+  std::condition_variable changed_;    // notified whenever one of them changes
+  std::vector<slot> slots_;            // one for each entry of the plan
+  std::size_t next_ = 0;               // the next entry to take
+  std::size_t told_ = 0;               // how many of the first entries were told
+  std::size_t running_ = 0;            // workers not waiting
+  std::size_t workers_quit_ = 0;       // workers that took their last entry
+  std::vector<bool> lone_asked_;       // by entry: waiting to run alone, or running alone
+  std::size_t first_lone_ask_ = NONE;  // the earliest of those
+  bool abandoned_ = false;             // the telling failed: nothing more is handed over
 };
 
 // Starts up to `count` workers; fewer when the system will not make more threads. Each is

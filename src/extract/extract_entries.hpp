@@ -17,8 +17,8 @@ namespace darvex {
 struct entry_outcome {
   std::optional<problem> failure;  // refused, damaged or not written
   bool kept_existing = false;      // the sink left alone a file that has the entry's name
-  // It failed for want of memory or descriptors, which other workers may hold: worth one more
-  // try while no other entry is in flight.
+  // It failed for want of memory, descriptors or space, which other entries in flight may
+  // hold: worth one more try once every earlier entry is done and no other is in flight.
   bool starved = false;
 };
 
@@ -32,8 +32,8 @@ class entry_writer {
   // run must keep, a name that must not be written), or nothing to go on. `earlier_kept` says,
   // for an entry with an earlier one of the same file, whether that one kept what was there.
   virtual std::optional<entry_outcome> before_reading(const planned_entry& entry, bool earlier_kept) = 0;
-  // Takes an entry's inflated bytes. Of the entries that write one path, or paths inside one
-  // another, each is handed over only after the one before it is done.
+  // Takes an entry's inflated bytes. Of entries whose paths touch (one path, or one inside the
+  // other), each is handed over only once every earlier one is done.
   virtual entry_outcome take(const planned_entry& entry, const unsigned char* data, std::size_t length) = 0;
 };
 
@@ -65,13 +65,15 @@ class entry_listener {
   ~entry_listener() = default;
 };
 
-// Extracts every entry of `plan` (those not yet taken when `stopped` says so are neither read nor
-// told): one read of its span, one inflate into a buffer of
-// its recorded size, then the sink. With `jobs` 1 it all runs in the calling thread; otherwise
-// that many workers take entries in index order, each with buffers, an inflater and a writer of
-// its own. An entry that fails for want of memory or descriptors is tried once more while no
-// other is in flight, so that it fails only if it fails alone. Whatever the jobs, the sink
-// receives the same bytes and the listener hears the same outcomes in the same order.
+// Extracts every entry of `plan`: one read of its span, one inflate into a buffer of its
+// recorded size, then the sink. With `jobs` 1 it all runs in the calling thread; otherwise that
+// many workers take entries in index order, each with buffers, an inflater and a writer of its
+// own, and entries whose paths touch reach the sink in index order. An entry that fails for
+// want of memory, descriptors or space is tried once more when every earlier entry is done and
+// no other is in flight, so that it fails only if it fails alone. Whatever the jobs, the sink
+// receives the same bytes and the listener hears the same outcomes in the same order. Once
+// `stopped` says so, no entry is taken: those in flight are finished and told, the rest are
+// neither read nor told.
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
                      unsigned jobs, platform::stop_check stopped = platform::never_stop);
 

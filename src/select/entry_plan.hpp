@@ -22,8 +22,10 @@ struct planned_entry {
   std::uint32_t size = 0;          // the inflated size the index records
   entry_path path;                 // where extraction puts it
   std::optional<problem> refusal;  // why the entry must not be read or written
-  // The nearest earlier entry of the plan whose path is this one's, or lies under it, or holds
-  // it: it must be written first, so that index order decides which wins and which fails.
+  // The latest earlier entry of the plan whose path touches this one's: the same path, one that
+  // lies under it, or one that holds it, compared as names that may be one file on some system.
+  // Extraction writes this entry only once that one and every entry before it are done, so that
+  // index order decides which of touching entries wins and which fails.
   std::optional<std::size_t> waits_for;
   // The nearest earlier entry of the plan that writes the same file.
   std::optional<std::size_t> same_file_as;
