@@ -49,6 +49,11 @@ utf8_character decode_utf8(std::string_view text, std::size_t at) {
   return {code_point, length};
 }
 
+bool is_c1_control_at(std::string_view text, std::size_t at) {
+  const utf8_character decoded = decode_utf8(text, at);
+  return decoded.length == 2 && decoded.code_point <= 0x9F;  // two bytes start at U+0080
+}
+
 bool is_utf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = utf8_sequence_length(text, at);

@@ -22,6 +22,10 @@ struct utf8_character {
 // The character whose well-formed sequence starts at `at`; a length of 0 where none does.
 utf8_character decode_utf8(std::string_view text, std::size_t at);
 
+// Whether the bytes at `at` are the UTF-8 form of a C1 control (U+0080 to U+009F, C2 80 to C2 9F),
+// which a terminal obeys as it does the C0 controls: text that may reach one escapes them.
+bool is_c1_control_at(std::string_view text, std::size_t at);
+
 // Whether all of `text` is well-formed UTF-8.
 bool is_utf8(std::string_view text);
 
