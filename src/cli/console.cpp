@@ -128,7 +128,11 @@ void console::report(std::string_view subject, std::string_view reason, int err)
            {system + "\n", text_kind::tool}});
 }
 
-void console::report(const problem& failure) { report('"' + failure.path + '"', failure.reason, failure.err); }
+void console::report_path(std::string_view path, std::string_view reason, int err) {
+  report('"' + std::string(path) + '"', reason, err);
+}
+
+void console::report(const problem& failure) { report_path(failure.path, failure.reason, failure.err); }
 
 void console::report(const planned_entry& entry, const problem& failure) {
   entry_message(entry, failure.reason, failure.err);
