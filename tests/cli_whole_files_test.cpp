@@ -241,6 +241,26 @@ TEST_F(WholeFiles, StarvedWorkersGiveWhatOneWorkerGives) {
   }
 }
 
+// -c under an address-space limit: one worker fits; sixteen may not, and then the run stops
+// naming the new archive (a worker's own failure concerns no file of the folder) and leaves none.
+TEST_F(WholeFiles, CreatingShortOfMemoryNamesTheNewArchive) {
+  if (SANITIZED) GTEST_SKIP() << "an address-space limit stops a sanitized tool from starting";
+  fs::create_directories(dir_ / "in");
+  for (int i = 0; i < 24; ++i) {
+    write_file(dir_ / "in" / numbered("e", i), incompressible(1000000 + static_cast<std::size_t>(i % 7) * 500000, i));
+  }
+  const tool_result one = shell("ulimit -v 100000 && exec \"$DARVEX\" -q -j 1 -c one.dat in");
+  EXPECT_EQ(one.status, 0) << one.err;
+  const tool_result many = shell("ulimit -v 100000 && exec \"$DARVEX\" -q -j 16 -c many.dat in");
+  if (many.status == 0) {
+    EXPECT_TRUE(file("many.dat") == file("one.dat"));
+  } else {
+    EXPECT_EQ(many.status, 2);
+    EXPECT_EQ(many.err, "DarvEx: \"many.dat\": out of memory\n");
+    EXPECT_FALSE(fs::exists(dir_ / "many.dat"));
+  }
+}
+
 TEST_F(WholeFiles, WhatIsNotARegularFileIsRefusedAsAnArchiveWithoutBlocking) {
   ASSERT_EQ(mkfifo((dir_ / "fifo.dat").c_str(), 0600), 0);
   const int listening = socket(AF_UNIX, SOCK_STREAM, 0);

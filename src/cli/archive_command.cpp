@@ -101,9 +101,8 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   }
   exit_status status = exit_status::ok;
   for (const std::string& pattern : loaded.plan.unmatched) {
-    const problem unmatched{problem_kind::unmatched_pattern, archive_path, unmatched_reason(pattern, loaded.plan)};
-    screen.report(unmatched);
-    status = worst(status, status_for(unmatched.kind));
+    screen.report_path(archive_path, unmatched_reason(pattern, loaded.plan));
+    status = worst(status, status_for(front_end_problem::unmatched_pattern));
   }
   command.begin(screen);
   std::optional<run_progress> progress;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "format/utf8.hpp"
 #include "platform/terminal.hpp"
 
 namespace darvex {
@@ -10,11 +11,6 @@ namespace {
 
 // The most standard output's held text may grow to before it is let out all the same.
 constexpr std::size_t MOST_HELD = 64 * 1024;
-
-bool is_c1_in_utf8(std::string_view bytes, std::size_t at) {
-  return static_cast<unsigned char>(bytes[at]) == 0xC2 && at + 1 < bytes.size() &&
-         static_cast<unsigned char>(bytes[at + 1]) >= 0x80 && static_cast<unsigned char>(bytes[at + 1]) <= 0x9F;
-}
 
 void append_hex(std::string& out, unsigned char byte) {
   static constexpr char DIGITS[] = "0123456789ABCDEF";
@@ -32,7 +28,7 @@ std::string escaped(std::string_view bytes) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (byte < 0x20 || byte == 0x7F) {
       append_hex(out, byte);
-    } else if (is_c1_in_utf8(bytes, i)) {
+    } else if (is_c1_control_at(bytes, i)) {
       append_hex(out, byte);
       append_hex(out, static_cast<unsigned char>(bytes[++i]));
     } else {
@@ -132,7 +128,11 @@ void console::report(std::string_view subject, std::string_view reason, int err)
            {system + "\n", text_kind::tool}});
 }
 
-void console::report(const problem& failure) { report('"' + failure.path + '"', failure.reason, failure.err); }
+void console::report_path(std::string_view path, std::string_view reason, int err) {
+  report('"' + std::string(path) + '"', reason, err);
+}
+
+void console::report(const problem& failure) { report_path(failure.path, failure.reason, failure.err); }
 
 void console::report(const planned_entry& entry, const problem& failure) {
   entry_message(entry, failure.reason, failure.err);

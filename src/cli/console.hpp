@@ -43,7 +43,9 @@ class console {
 
   // "DarvEx: <subject>: <reason>[: <the system's text for err>]" on standard error.
   void report(std::string_view subject, std::string_view reason, int err = 0);
-  // The same for a problem, its path in double quotes as the subject.
+  // The same with `path` in double quotes as the subject.
+  void report_path(std::string_view path, std::string_view reason, int err = 0);
+  // The same for a problem, its path as the subject.
   void report(const problem& failure);
   // The same for an entry's problem: "DarvEx: entry 7 (a.bin): <reason>".
   void report(const planned_entry& entry, const problem& failure);

@@ -24,6 +24,8 @@ TEST(Console, EscapesControlsAndShowsPrintableNamesByteForByte) {
       {"nel\xC2\x85", "nel\\xC2\\x85"},
       {"\xC2\xA0", "\xC2\xA0"},  // U+00A0 is printable
       {"cut\xC2", "cut\xC2"},
+      {"\xC2\x80 \xC2\x9F \xC2\xA0", "\\xC2\\x80 \\xC2\\x9F \xC2\xA0"},  // the first, the last and the next
+      {"\xC2\xC2\x85", "\xC2\\xC2\\x85"},                                // a lone lead, then U+0085
   };
   for (const auto& c : cases) EXPECT_EQ(escaped(c.name), c.shown) << c.name;
 }

@@ -19,10 +19,17 @@ inline constexpr int INTERRUPTED_STATUS_BASE = 128;
 
 inline exit_status worst(exit_status a, exit_status b) { return std::max(a, b); }
 
-// The status a problem of `kind` leaves a run with: the one place that decides it.
+// What only the front end meets, no step of the core: their problems are problem_kinds.
+enum class front_end_problem {
+  usage,              // the command line is wrong
+  unmatched_pattern,  // an -i pattern matches no entry
+  standard_output,    // standard output could not be written
+};
+
+// The status a problem of `kind` leaves a run with: with the overload below, the one place that
+// decides it.
 constexpr exit_status status_for(problem_kind kind) {
   switch (kind) {
-    case problem_kind::usage:
     case problem_kind::archive:
     case problem_kind::index:
     case problem_kind::output:
@@ -31,8 +38,17 @@ constexpr exit_status status_for(problem_kind kind) {
     case problem_kind::refused_entry:
     case problem_kind::damaged_entry:
     case problem_kind::unwritten_entry:
-    case problem_kind::unmatched_pattern:
-    case problem_kind::standard_output:
+      return exit_status::incomplete;
+  }
+  return exit_status::stopped;  // not reached: every kind has its case
+}
+
+constexpr exit_status status_for(front_end_problem kind) {
+  switch (kind) {
+    case front_end_problem::usage:
+      return exit_status::stopped;
+    case front_end_problem::unmatched_pattern:
+    case front_end_problem::standard_output:
       return exit_status::incomplete;
   }
   return exit_status::stopped;  // not reached: every kind has its case

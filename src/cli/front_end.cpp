@@ -70,14 +70,14 @@ int run_front_end(const std::vector<std::string>& args) {
   console screen(quiet);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);
-    return static_cast<int>(status_for(problem_kind::usage));
+    return static_cast<int>(status_for(front_end_problem::usage));
   }
   exit_status status = run(chosen, screen);
   screen.flush();
   // A reader that closed the pipe early (`| head`) wanted no more: that is no failure.
   if (int err = screen.output_error(); err != 0 && err != EPIPE) {
     screen.report("standard output", platform::error_text(err));
-    status = worst(status, status_for(problem_kind::standard_output));
+    status = worst(status, status_for(front_end_problem::standard_output));
   }
   // An interrupt ends the run as the signal would have, after what was done is said.
   if (const int signal_number = platform::interrupting_signal()) {

@@ -49,9 +49,8 @@ void append_character(std::string& out, std::string_view text, std::size_t at, s
     }
     return;
   }
-  const auto second = static_cast<unsigned char>(text[at + 1]);
-  if (lead == 0xC2 && second <= 0x9F) {
-    append_u_escape(out, second);  // U+0080 to U+009F, the C1 controls
+  if (is_c1_control_at(text, at)) {
+    append_u_escape(out, static_cast<unsigned char>(text[at + 1]));  // the second byte is the code point
     return;
   }
   out += text.substr(at, length);

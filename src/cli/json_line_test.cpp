@@ -19,6 +19,8 @@ TEST(JsonLine, StringsAreEscapedSoThatEveryLineParsesAndNoneDrivesATerminal) {
        "csi\xC2\x9B"
        "2J nel\xC2\x85",
        R"("csi\u009b2J nel\u0085")"},
+      {"first and last C1", "\xC2\x80 \xC2\x9F \xC2\xA0", "\"\\u0080 \\u009f \xC2\xA0\""},
+      {"lone lead before C1", "\xC2\xC2\x85", "\"\xEF\xBF\xBD\\u0085\""},
       {"UTF-8 kept", "caf\xC3\xA9 \xE6\xA1\xA3 \xF0\x9F\x98\x80 \xC2\xA0",
        "\"caf\xC3\xA9 \xE6\xA1\xA3 \xF0\x9F\x98\x80 \xC2\xA0\""},
       {"Latin-1", "caf\xE9.txt", "\"caf\xEF\xBF\xBD.txt\""},

@@ -6,90 +6,161 @@
 // than a budget, so that the memory held stays bounded (the budget, and one item in the making
 // per worker) while workers run ahead of an item that takes long, as far as small items allow.
 // With one job everything runs in the calling thread, one item after another.
+//
+// The workers are platform::worker_threads, whose small stacks leave an address-space limit its
+// room for the pieces' buffers. When the system makes fewer threads than asked for, those it
+// made do all the work; when it makes none, or no worker can make its maker, the calling thread
+// makes what is left itself.
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <vector>
 
-namespace darvex {
+#include "platform/worker_thread.hpp"
 
-// Makes items 0 to count - 1 with `jobs` workers, each with a maker of its own from
-// `new_maker()` (called on the worker's thread), and hands each to `take(i, item)` on the
-// calling thread in order. Made items wait to be taken while `weigh(item)` of them adds up to
-// less than `budget`. `take` returns false, or `stopped()` true, to stop: no further item is
-// started or taken. Makers must not throw. Returns whether every item was taken.
-template <typename item, typename maker_factory, typename taker, typename weigher>
-bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, taker&& take, weigher&& weigh,
-                  std::size_t budget, bool (*stopped)()) {
-  const auto in_sequence = [&] {
-    auto make = new_maker();
-    for (std::size_t i = 0; i < count; ++i) {
-      if (stopped()) return false;
+namespace darvex {
+namespace pipeline_detail {
+
+// One run: the state the workers and the calling thread share under one lock, and the workers.
+// Going, it tells the workers to start nothing more and waits for them, whatever ended it (an
+// exception from `take` too).
+template <typename item, typename thread_type, typename maker_factory, typename taker, typename weigher>
+class ordered_run {
+ public:
+  ordered_run(std::size_t count, maker_factory& new_maker, taker& take, weigher& weigh, std::size_t budget,
+              bool (*stopped)())
+      : count_(count), new_maker_(new_maker), take_(take), weigh_(weigh), budget_(budget), stopped_(stopped) {}
+  ~ordered_run() { quit(); }  // then workers_, the last member, joins them
+  ordered_run(const ordered_run&) = delete;
+  ordered_run& operator=(const ordered_run&) = delete;
+
+  // Makes and takes items `first` to count - 1 on the calling thread; whether it took them all.
+  bool in_sequence(std::size_t first) {
+    auto make = new_maker_();
+    for (std::size_t i = first; i < count_; ++i) {
+      if (stopped_()) return false;
       item made{};
       make(i, made);
-      if (!take(i, made)) return false;
+      if (!take_(i, made)) return false;
     }
     return true;
-  };
-  if (jobs <= 1 || count <= 1) return in_sequence();
+  }
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::optional<item>> slots(count);
-  std::size_t next = 0, running = 0, waiting = 0;  // waiting: the weight of items made, not taken
-  bool quit = false;
-  const auto work = [&] {
-    auto make = new_maker();
-    std::unique_lock<std::mutex> lock(mutex);
+  // Starts up to `jobs` workers: as many as the system makes. Returns how many it made.
+  std::size_t start(std::size_t jobs) {
+    slots_.resize(count_);
+    workers_.reserve(jobs);
+    try {
+      for (std::size_t k = 0; k < jobs; ++k) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        workers_.emplace_back([this] { work(); });
+        ++running_;
+      }
+    } catch (const std::system_error&) {
+    }
+    return workers_.size();
+  }
+
+  // Takes each item in order once a worker made it. Should every worker be gone before the
+  // next item is made (none could make its maker), the calling thread makes the rest.
+  bool take_in_order() {
+    for (std::size_t i = 0; i < count_; ++i) {
+      std::optional<item> made = wait_for(i);
+      if (!made) return !stopped_() && in_sequence(i);
+      if (stopped_() || !take_(i, *made)) return false;
+    }
+    return true;
+  }
+
+ private:
+  void work() {
+    try {
+      auto make = new_maker_();
+      make_items(make);
+    } catch (const std::bad_alloc&) {
+      // A worker without a maker makes nothing, as if it had not started.
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --running_;
+    changed_.notify_all();
+  }
+
+  // Makes the next item not yet started, while the budget allows, until every item is started,
+  // the run is stopped or quit() is called.
+  template <typename maker>
+  void make_items(maker& make) {
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      changed.wait(lock, [&] { return quit || next >= count || waiting < budget; });
-      if (quit || next >= count || stopped()) break;
-      const std::size_t i = next++;
+      changed_.wait(lock, [&] { return quit_ || next_ >= count_ || waiting_ < budget_; });
+      if (quit_ || next_ >= count_ || stopped_()) return;
+      const std::size_t i = next_++;
       lock.unlock();
       item made{};
       make(i, made);
       lock.lock();
-      waiting += weigh(made);
-      slots[i] = std::move(made);
-      changed.notify_all();
+      waiting_ += weigh_(made);
+      slots_[i] = std::move(made);
+      changed_.notify_all();
     }
-    --running;
-    changed.notify_all();
-  };
-  std::vector<std::jthread> workers;
-  try {
-    for (unsigned k = 0; k < jobs; ++k) {
-      const std::lock_guard<std::mutex> lock(mutex);
-      workers.emplace_back(work);
-      ++running;
-    }
-  } catch (const std::system_error&) {
   }
-  if (workers.empty()) return in_sequence();
 
-  bool whole = true;
-  for (std::size_t i = 0; i < count && whole; ++i) {
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [&] { return slots[i].has_value() || running == 0; });
-    if (!slots[i]) {
-      whole = false;  // the workers stopped before it
-      break;
-    }
-    item made = std::move(*slots[i]);
-    slots[i].reset();
-    waiting -= weigh(made);
-    changed.notify_all();
-    lock.unlock();
-    whole = !stopped() && take(i, made);
+  // Item `i` once it is made, or nothing when no worker is left to make it.
+  std::optional<item> wait_for(std::size_t i) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return slots_[i].has_value() || running_ == 0; });
+    std::optional<item> made = std::move(slots_[i]);
+    slots_[i].reset();
+    if (made) waiting_ -= weigh_(*made);
+    changed_.notify_all();
+    return made;
   }
-  const std::lock_guard<std::mutex> lock(mutex);
-  quit = true;
-  changed.notify_all();
-  return whole;
+
+  void quit() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+    changed_.notify_all();
+  }
+
+  const std::size_t count_;
+  maker_factory& new_maker_;
+  taker& take_;
+  weigher& weigh_;
+  const std::size_t budget_;
+  bool (*const stopped_)();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::optional<item>> slots_;
+  std::size_t next_ = 0;     // the next item to start
+  std::size_t running_ = 0;  // workers not yet gone
+  std::size_t waiting_ = 0;  // the weight of the items made and not yet taken
+  bool quit_ = false;
+  std::vector<thread_type> workers_;  // last, so that they are joined before the state they share goes
+};
+
+}  // namespace pipeline_detail
+
+// Makes items 0 to count - 1 with up to `jobs` workers (threads of `thread_type`), each with a
+// maker of its own from `new_maker()` (called on the worker's thread; a worker whose call
+// throws std::bad_alloc makes nothing), and hands each to `take(i, item)` on the calling thread
+// in order. Made items wait to be taken while `weigh(item)` of them adds up to less than
+// `budget`. `take` returns false, or `stopped()` true, to stop: no further item is started or
+// taken. Makers must not throw; an exception from `take` leaves once the workers are gone.
+// Returns whether every item was taken.
+template <typename item, typename thread_type = platform::worker_thread, typename maker_factory, typename taker,
+          typename weigher>
+bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, taker&& take, weigher&& weigh,
+                  std::size_t budget, bool (*stopped)()) {
+  pipeline_detail::ordered_run<item, thread_type, maker_factory, taker, weigher> run(count, new_maker, take, weigh,
+                                                                                     budget, stopped);
+  const std::size_t workers_wanted = std::min<std::size_t>(jobs, count);
+  if (workers_wanted <= 1 || run.start(workers_wanted) == 0) return run.in_sequence(0);
+  return run.take_in_order();
 }
 
 }  // namespace darvex

@@ -4,6 +4,8 @@
 #include <exception>
 #include <new>
 
+#include "create/folder_scan.hpp"
+#include "format/archive.hpp"
 #include "format/inflate.hpp"
 
 namespace darvex {

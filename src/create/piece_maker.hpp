@@ -8,9 +8,11 @@
 #include <memory>
 #include <optional>
 
-#include "create/write_archive.hpp"
+#include "create/pack_plan.hpp"
+#include "create/pack_sources.hpp"
 #include "format/deflate.hpp"
 #include "format/growable_buffer.hpp"
+#include "format/problem.hpp"
 
 namespace darvex {
 

@@ -214,7 +214,11 @@ maybe_problem write_archive(const pack_plan& plan, const pack_sources& sources, 
       plan.pieces.size(), settings.jobs, [&] { return piece_maker(plan, sources, settings.level); },
       [&](std::size_t i, piece_bytes& made) { return builder.take(i, made); },
       [](const piece_bytes& made) { return made.length + 1; }, settings.jobs * ENTRY_BUFFER_SIZE, settings.stopped);
-  if (builder.failure()) return builder.failure();
+  if (maybe_problem failure = builder.failure()) {
+    // A worker's failure of its own (out of memory) concerns no file: it is the new archive's.
+    if (failure->path.empty()) failure->path = out_path;
+    return failure;
+  }
   if (!whole) return std::nullopt;  // stopped
   return builder.finish();
 }

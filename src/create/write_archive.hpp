@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "create/folder_scan.hpp"
 #include "create/pack_plan.hpp"
+#include "create/pack_sources.hpp"
 #include "format/archive.hpp"
 #include "platform/process.hpp"
 
@@ -80,15 +80,6 @@ struct written_archive {
   std::uint32_t index_offset = 0;
   std::uint64_t size = 0;
   std::vector<entry_check> checks;  // by record
-};
-
-// Where the plan's bytes come from.
-struct pack_sources {
-  const platform::directory& folder;
-  const std::string& folder_path;  // how messages name the folder
-  const std::vector<source_file>& files;
-  const archive_file* original = nullptr;
-  const std::string* original_index = nullptr;  // the original's inflated index, without padding
 };
 
 struct pack_settings {

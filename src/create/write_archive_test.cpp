@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "archive_writer.hpp"
-#include "create/ordered_pipeline.hpp"
 #include "create/original_archive.hpp"
 #include "create/read_back.hpp"
 #include "create/write_archive.hpp"
@@ -50,7 +49,8 @@ class WriteArchive : public ::testing::Test {
     platform::temporary_file made;
     EXPECT_EQ(out.create_temporary(made), 0);
     const pack_sources sources{folder_, "in", files_, &original_.file, &original_.index};
-    EXPECT_FALSE(write_archive(plan_, sources, {6, jobs, platform::never_stop}, made.handle(), "new.dat", listener_, written_));
+    EXPECT_FALSE(
+        write_archive(plan_, sources, {6, jobs, platform::never_stop}, made.handle(), "new.dat", listener_, written_));
     EXPECT_EQ(made.complete(), 0);
     platform::file_handle reading;
     EXPECT_EQ(made.open_for_reading(reading), 0);
@@ -108,30 +108,6 @@ TEST_F(WriteArchive, ReadBackFindsAnyByteThatDiffersFromWhatWasWritten) {
     const maybe_problem failure = read_back_of(damaged);
     ASSERT_TRUE(failure) << c.where;
     EXPECT_NE(failure->reason.find(c.reason), std::string::npos) << c.where << ": " << failure->reason;
-  }
-}
-
-TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) {
-  for (const unsigned jobs : {1u, 2u, 5u}) {
-    std::vector<std::size_t> taken;
-    const bool whole = run_in_order<std::size_t>(
-        200, jobs, [] { return [](std::size_t i, std::size_t& made) { made = i * i; }; },
-        [&](std::size_t i, std::size_t& made) {
-          EXPECT_EQ(made, i * i);
-          taken.push_back(i);
-          return true;
-        },
-        [](std::size_t) { return std::size_t{1}; }, 3, platform::never_stop);
-    EXPECT_TRUE(whole);
-    ASSERT_EQ(taken.size(), 200u) << jobs;
-    for (std::size_t i = 0; i < taken.size(); ++i) EXPECT_EQ(taken[i], i);
-
-    std::size_t count = 0;
-    EXPECT_FALSE(run_in_order<std::size_t>(
-        200, jobs, [] { return [](std::size_t, std::size_t&) {}; },
-        [&](std::size_t, std::size_t&) { return ++count < 10; }, [](std::size_t) { return std::size_t{1}; }, 3,
-        platform::never_stop));
-    EXPECT_EQ(count, 10u) << jobs;
   }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // What went wrong, as every layer hands it on: a kind, from which alone the front end chooses the
-// exit status; the raw path it concerns (the console quotes it); the reason in words; and the
-// system's error number when a system call failed.
+// exit status (what only the command line meets has kinds of its own, in cli/exit_status.hpp); the raw path it concerns
+// (the console quotes it); the reason in words; and the system's error number when a system call failed.
 
 #include <optional>
 #include <string>
@@ -10,16 +10,13 @@
 namespace darvex {
 
 enum class problem_kind {
-  usage,              // the command line is wrong
-  archive,            // the archive cannot be opened or read as one
-  index,              // the index cannot be loaded or does not fit the entry table
-  output,             // the output directory, table.bin or a new archive cannot be made
-  source,             // a file or folder to pack cannot be read, or cannot be an entry
-  refused_entry,      // an entry's name, span or size is not safe to extract
-  damaged_entry,      // an entry's data cannot be read or does not inflate cleanly
-  unwritten_entry,    // an entry's file cannot be created or written
-  unmatched_pattern,  // an -i pattern matches no entry
-  standard_output,    // standard output could not be written
+  archive,          // the archive cannot be opened or read as one
+  index,            // the index cannot be loaded or does not fit the entry table
+  output,           // the output directory, table.bin or a new archive cannot be made
+  source,           // a file or folder to pack cannot be read, or cannot be an entry
+  refused_entry,    // an entry's name, span or size is not safe to extract
+  damaged_entry,    // an entry's data cannot be read or does not inflate cleanly
+  unwritten_entry,  // an entry's file cannot be created or written
 };
 
 struct problem {

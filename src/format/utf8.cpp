@@ -37,6 +37,23 @@ std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
   return 0;
 }
 
+utf8_character decode_utf8(std::string_view text, std::size_t at) {
+  const std::size_t length = utf8_sequence_length(text, at);
+  if (length == 0) return {};
+  const auto lead = static_cast<unsigned char>(text[at]);
+  // The lead keeps 7, 5, 4 or 3 bits of the code point; each continuation byte 6 more.
+  char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    code_point = (code_point << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+  }
+  return {code_point, length};
+}
+
+bool is_c1_control_at(std::string_view text, std::size_t at) {
+  const utf8_character decoded = decode_utf8(text, at);
+  return decoded.length == 2 && decoded.code_point <= 0x9F;  // two bytes start at U+0080
+}
+
 bool is_utf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = utf8_sequence_length(text, at);

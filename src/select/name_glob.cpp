@@ -3,42 +3,24 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "format/utf8.hpp"
 #include "platform/platform.hpp"
 
 namespace darvex {
 namespace {
 
-// A character of the text: a code point, or for a byte that starts no valid UTF-8 sequence,
-// a value no code point takes, so that such a byte matches only itself.
+// A character of the text: a code point, or for a byte that starts no well-formed UTF-8
+// sequence (format/utf8.hpp: no overlong form, surrogate or code point past U+10FFFF), a value
+// no code point takes, so that such a byte matches only itself.
 constexpr char32_t NOT_UTF8 = 0x80000000;
-
-// The length of the valid UTF-8 sequence at `at`, or 0.
-std::size_t sequence_length(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead < 0x80                   ? 1
-                             : lead >= 0xC2 && lead < 0xE0 ? 2
-                             : lead >= 0xE0 && lead < 0xF0 ? 3
-                             : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                           : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
 
 // Decodes the character at `at` and moves past it. Separators come out as '/'; with
 // `ignore_case`, ASCII letters as lower case.
 char32_t next_character(std::string_view text, std::size_t& at, bool ignore_case) {
-  const std::size_t length = sequence_length(text, at);
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (length == 0) {
-    ++at;
-    return NOT_UTF8 | lead;
-  }
-  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-  at += length;
+  const utf8_character decoded = decode_utf8(text, at);
+  if (decoded.length == 0) return NOT_UTF8 | static_cast<unsigned char>(text[at++]);
+  at += decoded.length;
+  const char32_t c = decoded.code_point;
   if (c == '\\') return '/';
   if (ignore_case && c >= 'A' && c <= 'Z') return c - 'A' + 'a';
   return c;

@@ -16,8 +16,10 @@ inline constexpr bool GLOB_IGNORES_CASE = platform::NAMES_IGNORE_CASE;
 // Whether `name` matches `pattern` as a whole: `*` matches any run of characters, separators
 // included; `?` one character; `[...]` one character of a class (`[a-z]`, `[!0-9]` or
 // `[^0-9]` for the others, `]` first stands for itself); `/` and `\` match each other; any
-// other character matches itself. Characters are UTF-8 sequences, or single bytes where
-// the text is not UTF-8.
+// other character matches itself. Characters are well-formed UTF-8 sequences (format/utf8.hpp),
+// or single bytes where the text is not: an overlong form, a surrogate or a code point past
+// U+10FFFF is as many characters as it has bytes, each matching only itself, `?` or a class
+// that holds it.
 bool glob_matches(std::string_view pattern, std::string_view name, bool ignore_case = GLOB_IGNORES_CASE);
 
 // Whether `pattern` takes `name`: as a glob over the whole name, or, for a pattern without
