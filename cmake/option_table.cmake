@@ -1,7 +1,7 @@
 # Reads the options' table, src/cli/option_table.def, for the bash completion (at configure time)
-# and for the test that holds the documentation to it (in script mode). A row's first line is
+# and for the test that holds the documentation to it (in script mode). A row's first line starts
 #   DARVEX_OPTION(id, 'l' or LONG_ONLY, "long-name", "ARGUMENT" or "",
-# and the lines after it hold its help, which neither needs.
+# and the rest of the row is its help, which neither needs.
 
 # darvex_read_option_table(FILE OUT): OUT is the rows of FILE in their order, each as
 # LONG:SHORT:ARGUMENT (list:l:, json::, directory:d:DIR). A row it cannot read stops it.
@@ -9,7 +9,7 @@ function(darvex_read_option_table file out)
   file(STRINGS ${file} lines REGEX "^DARVEX_OPTION\\(")
   set(rows "")
   foreach(line IN LISTS lines)
-    if(NOT line MATCHES "^DARVEX_OPTION\\([a-z_]+, ('([A-Za-z])'|LONG_ONLY), \"([a-z][a-z-]*)\", \"([A-Z]*)\",$")
+    if(NOT line MATCHES "^DARVEX_OPTION\\([a-z_]+, ('([A-Za-z])'|LONG_ONLY), \"([a-z][a-z-]*)\", \"([A-Z]*)\",( .*)?$")
       message(FATAL_ERROR "${file}: cannot read the row '${line}'")
     endif()
     list(APPEND rows "${CMAKE_MATCH_3}:${CMAKE_MATCH_2}:${CMAKE_MATCH_4}")
