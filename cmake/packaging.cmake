@@ -21,7 +21,7 @@ else()
   install(TARGETS DarvEx RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
   install(FILES README.md LICENSE DESTINATION ${DARVEX_DOC_DIR} COMPONENT docs)
   include(cmake/debian_docs.cmake)
-  install(FILES completion/DarvEx.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+  install(FILES ${DARVEX_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
           RENAME DarvEx COMPONENT tool)
 endif()
 

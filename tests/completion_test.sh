@@ -77,6 +77,7 @@ expect "DarvEx --like a"           "a.dat"
 expect "DarvEx --level "           ""
 expect "DarvEx -c new.dat "        "sub"
 expect "DarvEx -qc new.dat -x a "  "sub"
+expect "DarvEx -dc x "            "-odd.dat B.DAT a.dat sub"
 expect "DarvEx --create=n.dat s"   "sub"
 
 # Every short option, and only those: "-" offers the short and long options together.

@@ -1,15 +1,18 @@
 #include "cli/help.hpp"
 
 #include <string>
+#include <string_view>
 
+#include "cli/option_table.hpp"
 #include "format/inflate.hpp"
 #include "select/name_glob.hpp"
 
 namespace darvex {
 namespace {
 
-// The help, in two parts around the sentence on how patterns treat case.
-constexpr const char* HELP_BEFORE_GLOB_CASE =
+// The help: this, the option list made from the table, what follows it, the sentence on how
+// patterns treat case, and the rest.
+constexpr const char* HELP_BEFORE_OPTIONS =
     "DarvEx " DARVEX_VERSION
     " unpacks archives of zlib-compressed entries with an index at the end.\n"
     "\n"
@@ -28,35 +31,10 @@ constexpr const char* HELP_BEFORE_GLOB_CASE =
     "that an untouched extraction packs back to ARCHIVE itself. FILE is written whole, read\n"
     "back and checked before it replaces anything; it may be ARCHIVE.\n"
     "\n"
-    "Options come before the first archive; -- ends them.\n"
-    "  -l, --list            list each entry's inflated size, span (the bytes its compressed\n"
-    "                        stream takes in the archive) and name; write nothing\n"
-    "  -t, --test            inflate each entry in memory and check it; write nothing\n"
-    "  -p, --to-stdout       write each entry's inflated bytes to standard output, in index\n"
-    "                        order, and nothing to disk\n"
-    "      --json            with -l, -t or -c: JSON Lines on standard output instead, an\n"
-    "                        object for each entry and one for the archive\n"
-    "  -d, --directory DIR   extract into DIR (made with any missing parents) instead of the\n"
-    "                        directory named after the archive\n"
-    "  -i, --include GLOB    only entries whose whole name matches GLOB (may be repeated)\n"
-    "  -x, --exclude GLOB    no entry whose name matches GLOB (may be repeated; wins over -i);\n"
-    "                        with -c, no file or record\n"
-    "  -n, --no-overwrite    keep every file that existed before the run, table.bin included:\n"
-    "                        such an entry is not read, and its line says so\n"
-    "      --no-table        extract without leaving the inflated index as table.bin\n"
-    "  -q, --quiet           print nothing on standard output (listings aside) and no progress\n"
-    "                        at a terminal; errors are still shown\n"
-    "  -j, --jobs N          work with N threads (default: one per hardware thread, at most 16)\n"
-    "      --strip-components N\n"
-    "                        drop the first N parts of every name; a name left with none is\n"
-    "                        not extracted, listed or tested\n"
-    "  -c, --create FILE     make the archive FILE from the folder DIR, the one operand\n"
-    "      --like ARCHIVE    with -c: keep ARCHIVE's header, unread bytes and records, and the\n"
-    "                        stored bytes of every entry whose file holds what it extracts to\n"
-    "      --level N         with -c: compress at level N, 1 to 12 (1 to 9 in a build with\n"
-    "                        zlib alone; default 6)\n"
-    "  -h, --help            show this help\n"
-    "  -V, --version         show the version, the inflater and zlib's version\n"
+    "Options come before the first archive; -- ends them.\n";
+
+// What follows the option list, up to the sentence on how patterns treat case.
+constexpr const char* HELP_AFTER_OPTIONS =
     "\n"
     "In GLOB, * matches any run of characters, / and \\ included; ? one character; [...] one\n"
     "character of a class ([a-z], [!0-9]); / and \\ match each other. A GLOB without wildcards\n"
@@ -92,10 +70,45 @@ constexpr const char* HELP_AFTER_GLOB_CASE =
     "  DarvEx file.dat                    then change a file in file/, and put it back:\n"
     "  DarvEx -c new.dat --like file.dat file\n";
 
+// The column where an option's help lines start; a name that leaves less than two spaces before
+// it has its line to itself.
+constexpr std::size_t HELP_COLUMN = 24;
+
+// "  -d, --directory DIR" or "      --json": an option's name as the list shows it.
+std::string option_names(const option_row& row) {
+  std::string names = "  ";
+  if (row.short_name == LONG_ONLY) {
+    names += "    ";
+  } else {
+    names += {'-', row.short_name, ',', ' '};
+  }
+  names += "--";
+  names += row.long_name;
+  if (!row.argument.empty()) {
+    names += ' ';
+    names += row.argument;
+  }
+  return names;
+}
+
+// The option list: each option's names, then its help lines from HELP_COLUMN on.
+std::string option_list() {
+  const std::string indent(HELP_COLUMN, ' ');
+  std::string list;
+  for (const option_row& row : OPTION_TABLE) {
+    std::string names = option_names(row);
+    names += names.size() + 2 <= HELP_COLUMN ? std::string(HELP_COLUMN - names.size(), ' ') : "\n" + indent;
+    list += names;
+    for (const char c : row.help) list += c == '\n' ? "\n" + indent : std::string(1, c);
+    list += '\n';
+  }
+  return list;
+}
+
 }  // namespace
 
 const char* help_text() {
-  static const std::string text = std::string(HELP_BEFORE_GLOB_CASE) +
+  static const std::string text = HELP_BEFORE_OPTIONS + option_list() + HELP_AFTER_OPTIONS +
                                   (GLOB_IGNORES_CASE ? GLOB_CASE_IGNORED : GLOB_CASE_KEPT) + HELP_AFTER_GLOB_CASE;
   return text.c_str();
 }

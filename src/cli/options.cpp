@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "cli/option_table.hpp"
 #include "format/deflate.hpp"
 
 namespace darvex {
@@ -14,69 +15,20 @@ namespace {
 
 constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
-enum class option_id {
-  list,
-  test,
-  to_stdout,
-  json,
-  directory,
-  include,
-  exclude,
-  no_overwrite,
-  no_table,
-  quiet,
-  jobs,
-  strip_components,
-  create,
-  like,
-  level,
-  help,
-  version,
-};
-
-constexpr char LONG_ONLY = '\0';  // the short name of an option that has none
-
-struct known_option {
-  option_id id;
-  char short_name;  // LONG_ONLY for an option that has only its long name
-  std::string_view long_name;
-  const char* value_name;  // nullptr for an option that takes no value
-};
-
-constexpr std::array<known_option, 17> OPTIONS{{
-    {option_id::list, 'l', "list", nullptr},
-    {option_id::test, 't', "test", nullptr},
-    {option_id::to_stdout, 'p', "to-stdout", nullptr},
-    {option_id::json, LONG_ONLY, "json", nullptr},
-    {option_id::directory, 'd', "directory", "DIR"},
-    {option_id::include, 'i', "include", "GLOB"},
-    {option_id::exclude, 'x', "exclude", "GLOB"},
-    {option_id::no_overwrite, 'n', "no-overwrite", nullptr},
-    {option_id::no_table, LONG_ONLY, "no-table", nullptr},
-    {option_id::quiet, 'q', "quiet", nullptr},
-    {option_id::jobs, 'j', "jobs", "N"},
-    {option_id::strip_components, LONG_ONLY, "strip-components", "N"},
-    {option_id::create, 'c', "create", "FILE"},
-    {option_id::like, LONG_ONLY, "like", "ARCHIVE"},
-    {option_id::level, LONG_ONLY, "level", "N"},
-    {option_id::help, 'h', "help", nullptr},
-    {option_id::version, 'V', "version", nullptr},
-}};
-
-const known_option* find_short(char name) {
+const option_row* find_short(char name) {
   if (name == LONG_ONLY) return nullptr;
   const auto found =
-      std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.short_name == name; });
-  return found == OPTIONS.end() ? nullptr : &*found;
+      std::find_if(OPTION_TABLE.begin(), OPTION_TABLE.end(), [&](const option_row& o) { return o.short_name == name; });
+  return found == OPTION_TABLE.end() ? nullptr : &*found;
 }
 
-const known_option* find_long(std::string_view name) {
+const option_row* find_long(std::string_view name) {
   const auto found =
-      std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const known_option& o) { return o.long_name == name; });
-  return found == OPTIONS.end() ? nullptr : &*found;
+      std::find_if(OPTION_TABLE.begin(), OPTION_TABLE.end(), [&](const option_row& o) { return o.long_name == name; });
+  return found == OPTION_TABLE.end() ? nullptr : &*found;
 }
 
-std::string shown(const known_option& known, bool as_long) {
+std::string shown(const option_row& known, bool as_long) {
   if (as_long || known.short_name == LONG_ONLY) return "'--" + std::string(known.long_name) + "'";
   return std::string("'-") + known.short_name + "'";
 }
@@ -90,7 +42,7 @@ std::optional<unsigned> number_in(const std::string& value, unsigned low, unsign
 }
 
 // Sets `field` from an option's numeric value; returns what is wrong with it, or an empty string.
-std::string apply_number(const known_option& known, bool as_long, const std::string& value, const char* counted,
+std::string apply_number(const option_row& known, bool as_long, const std::string& value, const char* counted,
                          unsigned low, unsigned high, unsigned& field) {
   const std::optional<unsigned> number = number_in(value, low, high);
   if (!number) {
@@ -125,7 +77,7 @@ std::string set_command(command what, options& chosen) {
 }
 
 // Applies one option to `chosen`; returns what is wrong with it, or an empty string.
-std::string apply(const known_option& known, bool as_long, const std::string& value, options& chosen) {
+std::string apply(const option_row& known, bool as_long, const std::string& value, options& chosen) {
   switch (known.id) {
     case option_id::list:
       return set_command(command::list, chosen);
@@ -192,25 +144,25 @@ std::string read_option(const std::vector<std::string>& args, std::size_t& at, o
   if (arg.rfind("--", 0) == 0) {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const known_option* known = find_long(name);
+    const option_row* known = find_long(name);
     if (known == nullptr) return "unknown option '--" + name + "'";
-    if (known->value_name == nullptr) {
+    if (known->argument.empty()) {
       if (equals != std::string::npos) return "option '--" + name + "' takes no value";
       return apply(*known, true, {}, chosen);
     }
     if (equals != std::string::npos) return apply(*known, true, arg.substr(equals + 1), chosen);
-    if (at == args.size()) return "option '--" + name + "' needs " + known->value_name;
+    if (at == args.size()) return "option '--" + name + "' needs " + std::string(known->argument);
     return apply(*known, true, args[at++], chosen);
   }
   for (std::size_t i = 1; i < arg.size(); ++i) {
-    const known_option* known = find_short(arg[i]);
+    const option_row* known = find_short(arg[i]);
     if (known == nullptr) return std::string("unknown option '-") + arg[i] + "'";
-    if (known->value_name == nullptr) {
+    if (known->argument.empty()) {
       if (std::string wrong = apply(*known, false, {}, chosen); !wrong.empty()) return wrong;
       continue;
     }
     if (i + 1 < arg.size()) return apply(*known, false, arg.substr(i + 1), chosen);
-    if (at == args.size()) return std::string("option '-") + arg[i] + "' needs " + known->value_name;
+    if (at == args.size()) return std::string("option '-") + arg[i] + "' needs " + std::string(known->argument);
     return apply(*known, false, args[at++], chosen);
   }
   return {};
