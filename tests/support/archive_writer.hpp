@@ -1,8 +1,9 @@
 #pragma once
 
 // Writes test archives from names and bytes, with every field open to tampering, so that tests
-// and the example can make valid, damaged and hostile archives alike. Test support only: the
-// tool itself never writes archives.
+// and the example can make valid, damaged and hostile archives alike. Test support only: it
+// writes what tests ask for, however broken, where the tool's own writer (-c, src/create/)
+// writes only archives that read back as written.
 
 #include <cstdint>
 #include <optional>
