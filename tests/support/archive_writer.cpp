@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <stdexcept>
@@ -17,11 +18,11 @@ constexpr std::uint64_t HEADER_SIZE = 12;
 
 }  // namespace
 
-std::string zlib_compress(std::string_view data) {
+std::string zlib_compress(std::string_view data, int level) {
   uLongf length = compressBound(static_cast<uLong>(data.size()));
   std::string out(length, '\0');
-  if (compress(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
-               static_cast<uLong>(data.size())) != Z_OK) {
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
+                static_cast<uLong>(data.size()), level) != Z_OK) {
     throw std::runtime_error("compress failed");
   }
   out.resize(length);
@@ -122,6 +123,14 @@ std::string incompressible(std::size_t length, std::uint32_t seed) {
   auto random = generator(seed);
   std::string out(length, '\0');
   for (char& c : out) c = static_cast<char>(random() & 0xFF);
+  return out;
+}
+
+std::string repeated(std::string_view unit, std::size_t length) {
+  std::string out(unit);
+  out.reserve(length);
+  while (out.size() < length && !unit.empty()) out.append(out, 0, std::min(out.size(), length - out.size()));
+  out.resize(length);
   return out;
 }
 

@@ -13,8 +13,8 @@
 
 namespace darvex::test_support {
 
-// The zlib stream (RFC 1950) of `data`.
-std::string zlib_compress(std::string_view data);
+// The zlib stream (RFC 1950) of `data`, at zlib's `level` (-1: its default, 1: fastest).
+std::string zlib_compress(std::string_view data, int level = -1);
 
 struct test_entry {
   std::string name;
@@ -64,5 +64,7 @@ struct test_archive {
 std::string text_like(std::size_t length, std::uint32_t seed);
 std::string binary_like(std::size_t length, std::uint32_t seed);
 std::string incompressible(std::size_t length, std::uint32_t seed);
+// `unit` again and again, cut at `length`: megabytes of it compress to kilobytes and inflate fast.
+std::string repeated(std::string_view unit, std::size_t length);
 
 }  // namespace darvex::test_support

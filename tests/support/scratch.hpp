@@ -1,7 +1,7 @@
 #pragma once
 
 // Files and directories for tests: a scratch directory that cleans up after itself, whole-file
-// reads and writes, and a listing of everything under a directory.
+// reads and writes, and listings of everything under a directory.
 
 #include <filesystem>
 #include <string>
@@ -43,5 +43,11 @@ void write_file(const fs::path& path, const std::string& bytes);
 
 // Every file and directory under `dir`, as sorted paths relative to it ("out/a.bin").
 std::vector<std::string> list_tree(const fs::path& dir);
+
+// Everything under `dir` with what it is, a line each in list_tree's order, so that two trees
+// are compared as their descriptions and a test's failure shows where they differ: "a/b  file,
+// 6 bytes, sums 9f2c...e1, \"LATEST\"" (its size, CRC-32 and Adler-32 of all its bytes, and its
+// first bytes, escaped), "a/c  folder", "a/l  link", "a/p  other".
+std::string describe_tree(const fs::path& dir);
 
 }  // namespace darvex::test_support
