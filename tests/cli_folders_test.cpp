@@ -111,6 +111,39 @@ TEST_F(CliFolders, AFileAndAFolderOfOneNameAreDecidedByIndexOrderAtAnyJobCount) 
   }
 }
 
+// -n keeps what stands at a name, but a folder where a file goes, or a file where a folder
+// goes, is in the way: the entry fails as it does without -n, and is not called kept.
+TEST_F(CliFolders, NoOverwriteFailsAnEntryWhoseNameIsTakenByTheOtherKind) {
+  const struct {
+    const char* label;
+    const char* name;
+    bool folder_there;
+    std::string err;
+  } cases[] = {
+      {"a folder where a file goes", "a", true, "DarvEx: entry 2 (a): cannot create: Is a directory\n"},
+      {"a file where a folder goes", "a\\", false, "DarvEx: entry 2 (a\\): cannot create: Not a directory\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(dir_ / "file");
+    fs::create_directories(dir_ / "file");
+    if (c.folder_there) {
+      fs::create_directories(dir_ / "file/a");
+    } else {
+      write_file(dir_ / "file/a", "kept");
+    }
+    test_archive archive;
+    archive.entries = {entry("b", "b"), entry(c.name, c.folder_there ? "data" : "")};
+    for (const char* jobs : {"1", "2"}) {
+      fs::remove(dir_ / "file/b");
+      const tool_result result = extract(archive, {"-n", "-j", jobs});
+      EXPECT_EQ(result.status, 1) << jobs;
+      EXPECT_EQ(result.out, progress("file", {"b", c.name})) << jobs;
+      EXPECT_EQ(result.err, c.err) << jobs;
+    }
+  }
+}
+
 TEST_F(CliFolders, AFolderEntryMakesItsFolderAndOneWithDataIsRefused) {
   test_archive archive;
   archive.entries = {entry("empty/", ""), entry("nested\\deeper\\", ""), entry("with-data/", "12345"),

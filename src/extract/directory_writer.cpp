@@ -71,7 +71,7 @@ class folder_writer final : public entry_writer {
     int err = 0;
     const platform::directory* folder = walker_.folder(entry.path, entry.path.parts.size() - 1, false, err);
     if (folder == nullptr || folder->look(entry.path.parts.back(), found) != 0) return std::nullopt;
-    if (keep && found.kind != standing_kind::nothing) return kept_if(true);
+    if (keep && found.kind != standing_kind::nothing) return kept_unless_in_the_way(entry, found.kind);
     if (found.kind == standing_kind::file && found.identity == directory_.archive_identity()) {
       return entry_outcome{problem{problem_kind::refused_entry, {}, "would replace the archive being read"}};
     }
@@ -97,6 +97,15 @@ class folder_writer final : public entry_writer {
     if (folder == nullptr) return walk_failure(err);
     if (path.folder) return {};
     return write_whole(*folder, path.parts.back(), data, length);
+  }
+
+  // With existing files kept: what stands at the entry's name is left alone, unless it is a
+  // folder where the entry is a file, or a file where it is a folder; then the entry fails as
+  // it would fail when replacing, rather than being called kept while its data goes nowhere.
+  static std::optional<entry_outcome> kept_unless_in_the_way(const planned_entry& entry, standing_kind found) {
+    if (!entry.path.folder && found == standing_kind::folder) return failed("cannot create", EISDIR);
+    if (entry.path.folder && found == standing_kind::file) return walk_failure(ENOTDIR);
+    return kept_if(true);
   }
 
   static std::optional<entry_outcome> kept_if(bool kept) {

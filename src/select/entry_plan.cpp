@@ -150,6 +150,27 @@ class path_writers {
   std::unordered_map<std::string, std::size_t> under_;  // folder -> the latest entry writing under it
 };
 
+// Where names ignore case, one folder named in several cases is made as the first entry in
+// index order spells it, whichever entry reaches it first: each entry's folder parts take that
+// spelling. Elsewhere they are different folders, and every spelling stays.
+class folder_spellings {
+ public:
+  void respell(entry_path& path) {
+    if (!platform::NAMES_IGNORE_CASE || path.parts.empty()) return;
+    const std::size_t folders = path.folder ? path.parts.size() : path.parts.size() - 1;
+    std::string key;
+    for (std::size_t d = 0; d < folders; ++d) {
+      key += platform::case_folded(path.parts[d]);
+      const auto [first, is_first] = first_.try_emplace(key, path.parts[d]);
+      if (!is_first) path.parts[d] = first->second;
+      key += '/';
+    }
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> first_;  // folded parts -> the first spelling of the last
+};
+
 }  // namespace
 
 entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std::uint32_t index_offset,
@@ -158,6 +179,7 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   pattern_set includes(selection.includes);
   const pattern_set excludes(selection.excludes);
   path_writers writers;
+  folder_spellings spellings;
   const std::vector<std::uint32_t> ends = span_ends(table, entry_count, index_offset);
   std::uint64_t read_up_to = 0;
   for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
@@ -169,7 +191,10 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
     if (!included || excludes.match_any(entry.folded_name)) continue;
     // A name whose parts were all stripped away names nothing: it is not part of the run.
     if (entry.path.parts.empty() && selection.strip_components > 0) continue;
-    if (!entry.refused()) writers.add(entry, plan.entries.size());
+    if (!entry.refused()) {
+      spellings.respell(entry.path);
+      writers.add(entry, plan.entries.size());
+    }
     plan.entries.push_back(std::move(entry));
   }
   plan.unmatched = includes.unmatched();
