@@ -194,6 +194,8 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
     if (!entry.refused()) {
       spellings.respell(entry.path);
       writers.add(entry, plan.entries.size());
+      plan.largest_span = std::max(plan.largest_span, entry.span_length());
+      plan.largest_size = std::max(plan.largest_size, entry.size);
     }
     plan.entries.push_back(std::move(entry));
   }

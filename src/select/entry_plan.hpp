@@ -51,6 +51,10 @@ struct entry_selection {
 
 struct entry_plan {
   std::vector<planned_entry> entries;  // the selected entries, in index order
+  // The largest span and the largest size among the selected entries that are not refused:
+  // what a worker's buffers are made for, once.
+  std::uint64_t largest_span = 0;
+  std::uint32_t largest_size = 0;
   std::vector<std::string> unmatched;  // the includes that match no entry at all
   // Every entry's stored name, selected or not, when there are includes: where a hint for an
   // unmatched one is looked for.
