@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -107,6 +108,28 @@ TEST_F(WholeFiles, AKilledRunLeavesOnlyWholeFilesAndTheNextRunRemovesItsTemporar
     }
   }
   std::printf("killed runs left %d temporaries, each removed by the next run\n", temporaries_seen);
+}
+
+// A temporary is told live by the lock its writer holds, not by a process number, which another
+// process-number namespace (a container sharing the folder) may reuse or not know.
+TEST_F(WholeFiles, OnlyTemporariesThatNoOneHoldsLockedAreRemoved) {
+  test_archive archive;
+  archive.entries = {entry("a", "a")};
+  archive.write_to((dir_ / "file.dat").string());
+  fs::create_directories(dir_ / "file");
+  const std::string own = std::to_string(getpid());
+  const fs::path held = dir_ / "file" / (".DarvEx-partial\\" + own + "-1");
+  const fs::path unheld = dir_ / "file" / (".DarvEx-partial\\" + own + "-2");
+  write_file(held, "a live run's");
+  write_file(unheld, "a killed run's, though its number is alive");
+  const int holder = open(held.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  const tool_result result = run_tool(dir_.path(), {"file.dat"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::exists(held)) << "held: still being written";
+  EXPECT_FALSE(fs::exists(unheld)) << "held by no one: left by a killed run";
+  close(holder);
 }
 
 TEST_F(WholeFiles, AnInterruptStopsTakingEntriesSaysSoAndLeavesNoTemporary) {
