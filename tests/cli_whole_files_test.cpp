@@ -85,6 +85,12 @@ class WholeFiles : public ::testing::Test {
 
   std::string file(const std::string& relative) const { return read_file(dir_ / relative); }
 
+  static int temporaries_in(const fs::path& folder) {
+    int temporaries = 0;
+    for (const auto& item : fs::directory_iterator(folder)) temporaries += is_temporary(item.path());
+    return temporaries;
+  }
+
   scratch_dir dir_;
 };
 
@@ -99,11 +105,14 @@ TEST_F(WholeFiles, AKilledRunLeavesOnlyWholeFilesAndTheNextRunRemovesItsTemporar
       fs::remove_all(dir_ / "file");
       const tool_result killed =
           run_tool(dir_.path(), {"-j", jobs, "file.dat"}, run_options::signalled_after(SIGKILL, delay));
-      temporaries_seen += expect_only_whole_files(dir_ / "file", expected);
+      // A new output directory is filled under a temporary name beside it: that is what a
+      // killed run leaves, and no file under an entry's name.
+      temporaries_seen += expect_only_whole_files(dir_ / "file", expected) + temporaries_in(dir_.path());
       if (killed.signal == 0) continue;  // it finished first
       const tool_result again = run_tool(dir_.path(), {"-j", jobs, "file.dat"});
       EXPECT_EQ(again.status, 0) << again.err;
       EXPECT_EQ(expect_only_whole_files(dir_ / "file", expected), 0) << "the killed run's temporaries are gone";
+      EXPECT_EQ(temporaries_in(dir_.path()), 0) << "and so is the folder it was filling";
       EXPECT_EQ(list_tree(dir_ / "file").size(), 17u);
     }
   }
@@ -145,9 +154,9 @@ TEST_F(WholeFiles, AnInterruptStopsTakingEntriesSaysSoAndLeavesNoTemporary) {
       SCOPED_TRACE(std::string(strsignal(c.signal)) + ", -j " + jobs);
       fs::remove_all(dir_ / "file");
       // Once table.bin is there, the entries have begun.
-      const tool_result result =
-          run_tool(dir_.path(), {"-j", jobs, "file.dat"},
-                   run_options::signalled_when(c.signal, [&] { return fs::exists(dir_ / "file/table.bin"); }));
+      const tool_result result = run_tool(
+          dir_.path(), {"-j", jobs, "file.dat"},
+          run_options::signalled_when(c.signal, [&] { return written_so_far(dir_.path(), "file", "table.bin"); }));
       EXPECT_EQ(result.status, c.status);
       EXPECT_EQ(result.err, "DarvEx: interrupted\n");
       EXPECT_EQ(result.out.find("Extracion Complete"), std::string::npos);

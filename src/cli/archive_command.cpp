@@ -114,6 +114,10 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   } else {
     tell_entries(loaded.plan, reporter);
   }
+  if (const maybe_problem unfinished = command.entries_done()) {
+    screen.report(*unfinished);
+    status = worst(status, status_for(unfinished->kind));
+  }
   // An interrupted run ends without its closing lines: the front end says why.
   if (!platform::interrupted()) command.end(reporter.tally(), screen);
   if (progress) progress->finish();

@@ -35,6 +35,9 @@ class archive_command {
   virtual void stopped() {}
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
   virtual entry_sink* sink() = 0;
+  // Runs once the entries are done, interrupted or not: extraction puts a new output directory
+  // in place here.
+  virtual maybe_problem entries_done() { return std::nullopt; }
 
   virtual void begin(console& screen) = 0;  // the lines before the entries
   // The line for one entry, shown before any failure of it is reported.

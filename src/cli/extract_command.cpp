@@ -14,7 +14,7 @@ class extract_command final : public archive_command {
   explicit extract_command(const options& chosen)
       : chosen_(chosen),
         policy_(chosen.no_overwrite ? existing_files::keep : existing_files::replace),
-        sink_(directory_, policy_) {}
+        sink_(directory_, policy_, jobs_to_use(chosen)) {}
 
   maybe_problem before_index(const archive_file& archive) override {
     const std::optional<std::string> output_dir =
@@ -35,10 +35,15 @@ class extract_command final : public archive_command {
     return directory_.write_table(index, policy_);
   }
 
+  // A directory filled under a temporary name is given its own even so: what it holds
+  // (table.bin, when the index loaded but failed its check) is what a reader looks at next.
   void stopped() override {
-    directory_.close();
+    (void)directory_.finish();
     remove_while_empty(made_);
   }
+
+  // The entries are in place before the closing message says so.
+  maybe_problem entries_done() override { return directory_.finish(); }
 
   entry_sink* sink() override { return &sink_; }
 

@@ -247,7 +247,7 @@ int directory::create_temporary_folder(temporary_folder&) const { return ENOSYS;
 
 int directory::publish(temporary_folder&, std::string_view) const { return ENOSYS; }
 
-int directory::write_new_file(std::string_view, const void*, std::size_t) const { return ENOSYS; }
+int directory::write_new_file(std::string_view, const void*, std::size_t, bool&) const { return ENOSYS; }
 
 void directory::remove_leftovers() const {
   each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {

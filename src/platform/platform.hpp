@@ -93,6 +93,9 @@ bool named_only_by(const file_handle& file, const std::string& path);
 // short 8.3 aliases let different names reach one file.
 bool may_be_one_name(std::string_view a, std::string_view b);
 
+// How many files and folders the process may hold open at once.
+std::size_t descriptor_limit();
+
 // Reads `length` bytes at `offset` without moving any shared position, so that several threads
 // may read one file at once. Fewer bytes mean the file ended; `got` tells how many came.
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got);
@@ -216,8 +219,9 @@ class directory {
 
   // Creates the file `part` and writes all `length` bytes into it, for a folder nobody else
   // writes in (inside a temporary folder): EEXIST when anything stands at `part`, and on any
-  // failure no file is left. ENOSYS where temporary folders are not made.
-  int write_new_file(std::string_view part, const void* data, std::size_t length) const;
+  // failure no file is left; `created` says whether the failure came after the file was made
+  // (in writing it). ENOSYS where temporary folders are not made.
+  int write_new_file(std::string_view part, const void* data, std::size_t length, bool& created) const;
 
   // Removes what killed runs left here under temporary names (files, and folders with all
   // they hold): only what no one holds locked, so that a run still writing keeps its own.

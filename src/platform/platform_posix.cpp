@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -83,6 +84,12 @@ bool named_only_by(const file_handle& file, const std::string& path) {
 }
 
 bool may_be_one_name(std::string_view a, std::string_view b) { return a == b; }
+
+std::size_t descriptor_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
+}
 
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got) {
   got = 0;

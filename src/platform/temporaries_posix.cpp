@@ -194,10 +194,12 @@ int directory::publish(temporary_folder& folder, std::string_view part) const {
   return 0;
 }
 
-int directory::write_new_file(std::string_view part, const void* data, std::size_t length) const {
+int directory::write_new_file(std::string_view part, const void* data, std::size_t length, bool& created) const {
   const std::string name(part);
+  created = false;
   const int fd = openat(handle_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
+  created = true;
   file_handle file(fd);
   int err = write_all(file, data, length);
   if (err == 0) err = file.close();
