@@ -30,9 +30,6 @@ struct planned_entry {
   // The nearest earlier entry of the plan that writes the same file.
   std::optional<std::size_t> same_file_as;
   bool names_table = false;  // writes the file that holds the index dump, by this system's rules
-  // The name as text, in the case names are compared in: what -i and -x match and what decides
-  // which names are one file. The stored bytes where they are not text in the system's code page.
-  std::string folded_name;
 
   bool refused() const { return refusal.has_value(); }
   bool span_known() const { return end >= start; }
