@@ -34,9 +34,11 @@ int permissions_of(const file_handle& file, file_permissions& permissions);
 
 // Gives the file open as `file` (one this process made) `permissions`: POSIX's owner and group
 // as far as the process may set them, then the bits; Windows' attributes but read-only (a
-// read-only file could not be removed should it not be published). 0, or an errno value: EPERM
-// when the file would be left open to someone whom `permissions` keep out.
-int give_permissions(const file_handle& file, const file_permissions& permissions);
+// read-only file could not be removed should it not be published). While `being_written`, the
+// owner may read and write it all the same, so that it can be written and read back: call
+// again once it is whole. 0, or an errno value: EPERM when the file would be left open to
+// someone whom `permissions` keep out.
+int give_permissions(const file_handle& file, const file_permissions& permissions, bool being_written = false);
 
 // Writes what the system holds of the file's data and size to the disk (fsync; Windows:
 // FlushFileBuffers). 0, or an errno value.

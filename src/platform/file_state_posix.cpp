@@ -35,7 +35,7 @@ int permissions_of(const file_handle& file, file_permissions& permissions) {
   return 0;
 }
 
-int give_permissions(const file_handle& file, const file_permissions& permissions) {
+int give_permissions(const file_handle& file, const file_permissions& permissions, bool being_written) {
   const auto owner = static_cast<uid_t>(permissions.owner);
   const auto group = static_cast<gid_t>(permissions.group);
   // Owner and group first, since a change of owner clears the set-user-ID and set-group-ID bits;
@@ -43,7 +43,7 @@ int give_permissions(const file_handle& file, const file_permissions& permission
   if (fchown(file.get(), owner, group) != 0 && fchown(file.get(), static_cast<uid_t>(-1), group) != 0) {
     // Neither: the file stays the process's, as any file it makes.
   }
-  const auto bits = static_cast<mode_t>(permissions.bits);
+  const auto bits = static_cast<mode_t>(permissions.bits | (being_written ? S_IRUSR | S_IWUSR : 0));
   if (fchmod(file.get(), bits) == 0) return 0;
   const int err = errno;
   // Some file systems keep one mode for every file (FAT, mounted with a mask): that is no

@@ -35,7 +35,7 @@ int permissions_of(const file_handle& file, file_permissions& permissions) {
   return 0;
 }
 
-int give_permissions(const file_handle& file, const file_permissions& permissions) {
+int give_permissions(const file_handle& file, const file_permissions& permissions, bool) {
   const DWORD attributes = permissions.bits & TAKEN_OVER;
   if (attributes == 0) return 0;
   const NTSTATUS status = nt::set_attributes(file.get(), attributes);
