@@ -69,9 +69,7 @@ class create_run {
     if (auto failure = take_permissions(made.handle(), true)) return failure;
     if (auto failure = write(made)) return failure;
     if (platform::interrupted()) return std::nullopt;
-    platform::file_handle whole;
-    if (int err = made.open_for_reading(whole)) return trouble("cannot read back", err);
-    if (auto failure = take_permissions(whole, false)) return failure;
+    if (auto failure = take_final_permissions(made)) return failure;
     original_.reset();  // closed before its name may be given to the new archive
     if (int err = destination_.publish(made, place_->name)) return trouble("cannot create", err);
     in_place_ = true;
@@ -140,6 +138,14 @@ class create_run {
       return trouble("cannot give it the permissions of the archive it replaces", err);
     }
     return std::nullopt;
+  }
+
+  // The same once it is whole, through a handle of its own that is closed again before the rename.
+  maybe_problem take_final_permissions(const platform::temporary_file& made) const {
+    if (!replaced_) return std::nullopt;
+    platform::file_handle whole;
+    if (int err = made.open_for_reading(whole)) return trouble("cannot read back", err);
+    return take_permissions(whole, false);
   }
 
   maybe_problem plan() {
