@@ -63,7 +63,7 @@ std::string last_line_of(const std::string& out) {
   return out.substr(start + 1, out.size() - start - 2);
 }
 
-class Diff : public ::testing::Test {
+class CliDiff : public ::testing::Test {
  protected:
   tool_result run(const args& arguments) { return run_tool(dir_.path(), arguments); }
   void write(const std::string& name, const std::vector<test_entry>& entries) {
@@ -75,7 +75,7 @@ class Diff : public ::testing::Test {
   scratch_dir dir_;
 };
 
-TEST_F(Diff, SaysWhatWasAddedRemovedAndChangedAndHowManyAreTheSame) {
+TEST_F(CliDiff, SaysWhatWasAddedRemovedAndChangedAndHowManyAreTheSame) {
   write("OLD.dat", {entry("same.xml", "<same/>"), entry("gone.txt", "gone"), entry("data\\edit.txt", "charlie")});
   write("NEW.dat", {entry("data\\edit.txt", "CHARLIE"), entry("new.txt", "new"), entry("same.xml", "<same/>")});
   const tool_result lines = run({"--diff", "OLD.dat", "NEW.dat"});
@@ -119,7 +119,7 @@ TEST_F(Diff, SaysWhatWasAddedRemovedAndChangedAndHowManyAreTheSame) {
 }
 
 // Entries are compared by the bytes they inflate to, in any order, whatever their streams.
-TEST_F(Diff, ArchivesHoldingTheSameBytesAreTheSameWhateverTheirStreamsAndOrder) {
+TEST_F(CliDiff, ArchivesHoldingTheSameBytesAreTheSameWhateverTheirStreamsAndOrder) {
   const std::vector<test_entry> entries = {entry("a.txt", text_like(30000, 1)), entry("b\\c.bin", binary_like(9000, 2)),
                                            entry("empty", "")};
   write("OLD.dat", entries);
@@ -134,7 +134,7 @@ TEST_F(Diff, ArchivesHoldingTheSameBytesAreTheSameWhateverTheirStreamsAndOrder) 
   EXPECT_FALSE(read_file(dir_ / "LEVEL1.dat") == read_file(dir_ / "OLD.dat")) << "other streams";
 }
 
-TEST_F(Diff, BytesThatDifferUnderOneSizeAndCrcAreStillChanged) {
+TEST_F(CliDiff, BytesThatDifferUnderOneSizeAndCrcAreStillChanged) {
   const std::string old_bytes = with_crc("the old bytes ", 0x12345678u);
   const std::string new_bytes = with_crc("THE NEW BYTES ", 0x12345678u);
   ASSERT_EQ(crc_of(old_bytes), crc_of(new_bytes));
@@ -146,7 +146,7 @@ TEST_F(Diff, BytesThatDifferUnderOneSizeAndCrcAreStillChanged) {
                             "\nOLD.dat -> NEW.dat: 0 added, 0 removed, 1 changed, 0 the same\n");
 }
 
-TEST_F(Diff, EntriesOfOneNamePairInTheirOrderAndIncludesChooseWhatIsCompared) {
+TEST_F(CliDiff, EntriesOfOneNamePairInTheirOrderAndIncludesChooseWhatIsCompared) {
   write("OLD.dat", {entry("dup.txt", "one"), entry("dup.txt", "two"), entry("x.xml", "x")});
   write("NEW.dat", {entry("dup.txt", "one"), entry("x.xml", "y")});
   const tool_result all = run({"--diff", "OLD.dat", "NEW.dat"});
@@ -160,7 +160,7 @@ TEST_F(Diff, EntriesOfOneNamePairInTheirOrderAndIncludesChooseWhatIsCompared) {
   EXPECT_EQ(last_line_of(txt_only.out), "OLD.dat -> NEW.dat: 0 added, 1 removed, 0 changed, 1 the same");
 }
 
-TEST_F(Diff, DamagedAndRefusedEntriesAreDifferencesOfTheirOwnNamingTheirArchive) {
+TEST_F(CliDiff, DamagedAndRefusedEntriesAreDifferencesOfTheirOwnNamingTheirArchive) {
   test_entry damaged = entry("x.bin", binary_like(5000, 4));
   damaged.stream.back() ^= 0x20;  // its checksum
   write("OLD.dat", {entry("a.txt", "a"), damaged, entry("../up", "up")});
@@ -176,7 +176,7 @@ TEST_F(Diff, DamagedAndRefusedEntriesAreDifferencesOfTheirOwnNamingTheirArchive)
             "DarvEx: \"NEW.dat\": entry 3 (../up): unsafe name: a \"..\" component leaves the output directory\n");
 }
 
-TEST_F(Diff, AnArchiveThatCannotBeReadStopsWithStatusTwo) {
+TEST_F(CliDiff, AnArchiveThatCannotBeReadStopsWithStatusTwo) {
   write("OLD.dat", {entry("a.txt", "a")});
   write_file(dir_ / "notes.txt", "just some text, no archive at all\n");
   const struct {

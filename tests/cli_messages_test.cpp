@@ -18,7 +18,7 @@ namespace {
 using args = std::vector<std::string>;
 
 // B.dat and two damaged copies of it, each of whose second entry does not inflate.
-class Messages : public ::testing::Test {
+class CliMessages : public ::testing::Test {
  protected:
   void SetUp() override {
     test_archive b;
@@ -36,7 +36,7 @@ class Messages : public ::testing::Test {
   scratch_dir dir_;
 };
 
-TEST_F(Messages, WithSeveralArchivesEveryLineAboutAnEntryNamesItsArchive) {
+TEST_F(CliMessages, WithSeveralArchivesEveryLineAboutAnEntryNamesItsArchive) {
   for (const args& command : {args{"-q"}, args{"-t"}, args{"-p"}}) {
     SCOPED_TRACE(::testing::PrintToString(command));
     args several = command;
@@ -55,7 +55,7 @@ TEST_F(Messages, WithSeveralArchivesEveryLineAboutAnEntryNamesItsArchive) {
   }
 }
 
-TEST_F(Messages, AnArchiveCutShortInsideItsIndexSaysSoAndLeavesNoFolder) {
+TEST_F(CliMessages, AnArchiveCutShortInsideItsIndexSaysSoAndLeavesNoFolder) {
   test_archive many;
   for (int i = 0; i < 40; ++i) many.entries.push_back(entry(numbered("data\\e", i), text_like(100, i)));
   const std::string bytes = many.bytes();
@@ -70,7 +70,7 @@ TEST_F(Messages, AnArchiveCutShortInsideItsIndexSaysSoAndLeavesNoFolder) {
   }
 }
 
-TEST_F(Messages, AnOutputDirectoryNamedAfterTheArchiveThatIsAFileSaysSo) {
+TEST_F(CliMessages, AnOutputDirectoryNamedAfterTheArchiveThatIsAFileSaysSo) {
   fs::copy_file(dir_ / "B.dat", dir_ / "B.dat.bak");
   const tool_result result = run({"B.dat.bak"});
   EXPECT_EQ(result.status, 2);

@@ -42,7 +42,7 @@ std::string line_with(const std::string& out, const std::string& part) {
   return out.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
 }
 
-class Repack : public ::testing::Test {
+class CliRepack : public ::testing::Test {
  protected:
   // A.dat: 30 entries in nested folders, extracted into A/.
   void SetUp() override {
@@ -85,7 +85,7 @@ class Repack : public ::testing::Test {
   test_archive archive_;
 };
 
-TEST_F(Repack, DeletedEditedAndAddedFilesGoBackAsTheFolderHasThem) {
+TEST_F(CliRepack, DeletedEditedAndAddedFilesGoBackAsTheFolderHasThem) {
   edit_as_a_modder();
   const std::string added = "2 added: Thumbs.db, data\\xml\\x2.xml~)";
   const struct {
@@ -132,13 +132,15 @@ TEST_F(Repack, DeletedEditedAndAddedFilesGoBackAsTheFolderHasThem) {
     }
     args json = c.arguments;
     json.insert(json.begin(), "--json");
-    const std::string deleted_object = line_with(run(json).out, "snd_0000.ogg");
+    const tool_result objects = run(json);
+    EXPECT_EQ(objects.status, 0) << objects.err;
+    const std::string deleted_object = line_with(objects.out, "snd_0000.ogg");
     EXPECT_NE(deleted_object.find(std::string("\"status\":\"") + c.deleted_status + "\""), std::string::npos)
-        << deleted_object;
+        << objects.out << objects.err;
   }
 }
 
-TEST_F(Repack, WithoutLikeAMissingFileStopsTheRunAndSaysHowToLeaveItOut) {
+TEST_F(CliRepack, WithoutLikeAMissingFileStopsTheRunAndSaysHowToLeaveItOut) {
   fs::remove(dir_ / "A" / DELETED);
   const tool_result stopped = run({"-c", "NEW.dat", "A"});
   EXPECT_EQ(stopped.status, 2);
@@ -151,7 +153,7 @@ TEST_F(Repack, WithoutLikeAMissingFileStopsTheRunAndSaysHowToLeaveItOut) {
   EXPECT_EQ(names_in("NEW.dat").size(), 29u);
 }
 
-TEST_F(Repack, TheClosingLineNamesTheFilesAddedWhenFewAndCountsThemOtherwise) {
+TEST_F(CliRepack, TheClosingLineNamesTheFilesAddedWhenFewAndCountsThemOtherwise) {
   const struct {
     int files;
     std::string closing;
@@ -174,7 +176,7 @@ TEST_F(Repack, TheClosingLineNamesTheFilesAddedWhenFewAndCountsThemOtherwise) {
 
 // Records that extraction refuses or that point into the header, whatever it made of them:
 // the file put at the name is what goes in, and the new archive extracts it.
-TEST_F(Repack, AFileAtTheNameOfARecordExtractionRefusedOrDamagedIsPacked) {
+TEST_F(CliRepack, AFileAtTheNameOfARecordExtractionRefusedOrDamagedIsPacked) {
   const struct {
     const char* what;
     void (*spoil)(test_entry& record);
@@ -203,7 +205,7 @@ TEST_F(Repack, AFileAtTheNameOfARecordExtractionRefusedOrDamagedIsPacked) {
   }
 }
 
-TEST_F(Repack, ADamagedEntryIsKeptAsStoredAndMakesTheStatusOne) {
+TEST_F(CliRepack, ADamagedEntryIsKeptAsStoredAndMakesTheStatusOne) {
   test_archive damaged;
   damaged.entries = {entry("a.txt", "alpha"), entry("b.bin", binary_like(20000, 3)), entry("c.txt", "charlie")};
   damaged.entries[1].stream[damaged.entries[1].stream.size() / 2] ^= 0x55;
@@ -225,7 +227,7 @@ TEST_F(Repack, ADamagedEntryIsKeptAsStoredAndMakesTheStatusOne) {
 
 // A file that changes between the folder's scan and its read, or while it is read, stops the run:
 // what would be packed is no state the file was ever in.
-TEST_F(Repack, AFileThatChangesWhileTheRunReadsItStopsItAndReplacesNothing) {
+TEST_F(CliRepack, AFileThatChangesWhileTheRunReadsItStopsItAndReplacesNothing) {
   const struct {
     const char* what;
     void (*change)(const fs::path& file);
@@ -267,18 +269,18 @@ TEST_F(Repack, AFileThatChangesWhileTheRunReadsItStopsItAndReplacesNothing) {
   }
 }
 
-class RepackInPlace : public Repack {
+class CliRepackInPlace : public CliRepack {
  protected:
   void SetUp() override {
     if (testing_a_windows_build()) GTEST_SKIP() << "POSIX permissions, links and preloaded libraries";
-    Repack::SetUp();
+    CliRepack::SetUp();
     put("A/data/xml/x2.xml", "<edited/>");
   }
   // Repacks A.dat in place with A/.
   tool_result repack(const run_options& options = {}) { return run({"-c", "A.dat", "--like", "A.dat", "A"}, options); }
 };
 
-TEST_F(RepackInPlace, KeepsTheArchivesPermissionBitsOwnerAndGroup) {
+TEST_F(CliRepackInPlace, KeepsTheArchivesPermissionBitsOwnerAndGroup) {
   const bool root = geteuid() == 0;
   const struct {
     mode_t mode;
@@ -304,7 +306,7 @@ TEST_F(RepackInPlace, KeepsTheArchivesPermissionBitsOwnerAndGroup) {
   }
 }
 
-TEST_F(RepackInPlace, ALinkWhereTheArchiveGoesIsRefusedAndLeftAsItIs) {
+TEST_F(CliRepackInPlace, ALinkWhereTheArchiveGoesIsRefusedAndLeftAsItIs) {
   fs::rename(dir_ / "A.dat", dir_ / "real.dat");
   fs::create_symlink("real.dat", dir_ / "A.dat");
   const std::string before = file("real.dat");
@@ -334,7 +336,7 @@ run_options recording(const fs::path& log, const std::string& interrupt_after = 
   return run_options::with_environment(settings);
 }
 
-TEST_F(RepackInPlace, IsSyncedBeforeItsRenameAndItsFolderAfter) {
+TEST_F(CliRepackInPlace, IsSyncedBeforeItsRenameAndItsFolderAfter) {
   if (SANITIZED) GTEST_SKIP() << "a sanitized tool refuses a preloaded library";
   const fs::path log = dir_ / "calls.log";
   const tool_result made = repack(recording(log));
@@ -348,7 +350,7 @@ TEST_F(RepackInPlace, IsSyncedBeforeItsRenameAndItsFolderAfter) {
   EXPECT_EQ(calls[2], "sync " + folder);
 }
 
-TEST_F(RepackInPlace, AnInterruptOnceTheArchiveIsInPlaceIsNoInterruption) {
+TEST_F(CliRepackInPlace, AnInterruptOnceTheArchiveIsInPlaceIsNoInterruption) {
   if (SANITIZED) GTEST_SKIP() << "a sanitized tool refuses a preloaded library";
   const std::string before = file("A.dat");
   const struct {
