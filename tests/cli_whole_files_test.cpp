@@ -28,12 +28,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool SANITIZED = true;  // sanitizers reserve address space and refuse a preloaded library
-#else
-constexpr bool SANITIZED = false;
-#endif
-
 constexpr const char* TEMPORARY_PREFIX = ".DarvEx-partial\\";
 
 bool is_temporary(const fs::path& path) { return path.filename().string().rfind(TEMPORARY_PREFIX, 0) == 0; }

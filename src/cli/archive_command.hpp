@@ -28,7 +28,7 @@ class archive_command {
  public:
   // Runs once the archive is open, before its index is read: extraction names its directory here.
   virtual maybe_problem before_index(const archive_file&) { return std::nullopt; }
-  // Runs once the index is loaded, before it is checked: extraction makes its directory and
+  // Runs once the index is loaded and its records read: extraction makes its directory and
   // writes table.bin here.
   virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
   // Runs when the run stops before its entries: extraction takes back the folders it made.
@@ -49,6 +49,19 @@ class archive_command {
  protected:
   ~archive_command() = default;
 };
+
+// What a command reads of an archive before its entries.
+struct loaded_archive {
+  archive_file archive;
+  loaded_index index;
+  entry_plan plan;
+};
+
+// Opens the archive at `archive_path`, loads and checks its index (a failure in plain words where
+// the start of the file tells more) and plans the entries `selection` takes; `command`, when
+// there is one, runs its steps on the way.
+[[nodiscard]] maybe_problem load_archive(const std::string& archive_path, const entry_selection& selection,
+                                         loaded_archive& loaded, archive_command* command = nullptr);
 
 // Runs `command` on the archive at `archive_path`; every problem is reported on `screen`.
 exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,

@@ -1,3 +1,5 @@
+#include <cerrno>
+
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/new_folders.hpp"
@@ -25,12 +27,17 @@ class extract_command final : public archive_command {
     return std::nullopt;
   }
 
-  // The directory is made only for an index that loads; table.bin is written before the index
-  // is checked, so that an index that does not inflate shows what it held.
+  // The directory is made only for an index that loads and holds together, so that a run that
+  // stops leaves no folder holding table.bin alone.
   maybe_problem index_loaded(const loaded_index& index) override {
     const bool with_parents = chosen_.directory.has_value();
     made_ = missing_folders(output_dir_, with_parents);
-    if (auto failure = directory_.open(output_dir_, with_parents, *archive_)) return failure;
+    if (auto failure = directory_.open(output_dir_, with_parents, *archive_)) {
+      // A directory named after the archive that is a file is no fault of the user's path.
+      if (failure->err != ENOTDIR || with_parents) return failure;
+      return archive_->trouble(problem_kind::output, "the output directory \"" + output_dir_ +
+                                                         "\" would be the file \"" + output_dir_ + "\"; use -d DIR");
+    }
     if (chosen_.no_table) return std::nullopt;
     return directory_.write_table(index, policy_);
   }

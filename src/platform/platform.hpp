@@ -227,6 +227,10 @@ class directory {
   // they hold): only what no one holds locked, so that a run still writing keeps its own.
   void remove_leftovers() const;
 
+  // Writes the folder's entries (a rename into it) to the disk: fsync; on Windows as far as the
+  // folder may be opened for writing (file_state_*.cpp). 0, or an errno value.
+  int sync() const;
+
   struct listed {
     std::string name;  // text, as parts are given (UTF-8 on Windows)
     standing_kind kind;

@@ -92,4 +92,12 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
+// Whether this build, and so the tool it tests, runs under a sanitizer, which reserves address
+// space and refuses a preloaded library.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool SANITIZED = true;
+#else
+inline constexpr bool SANITIZED = false;
+#endif
+
 }  // namespace darvex::test_support
