@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <span>
 
 #include "format/archive.hpp"
 #include "select/name_glob.hpp"
@@ -42,7 +43,7 @@ class folder_scanner {
     if (int err = folder.list(names)) return trouble(root_path_, path, "cannot list", err);
     for (const auto& listed : names) {
       path.parts.push_back(listed.name);
-      maybe_problem failure = visit(folder, listed.kind, path);
+      maybe_problem failure = visit(folder, listed.found, path);
       path.parts.pop_back();
       if (failure) return failure;
     }
@@ -50,29 +51,25 @@ class folder_scanner {
   }
 
  private:
-  maybe_problem visit(const platform::directory& folder, platform::standing_kind kind, entry_path& path) {
+  maybe_problem visit(const platform::directory& folder, const platform::standing& found, entry_path& path) {
     using platform::standing_kind;
-    if (kind == standing_kind::folder) {
+    if (found.kind == standing_kind::folder) {
       platform::directory inner;
       if (int err = folder.open_folder(path.parts.back(), false, inner)) return refused(path, err);
       return scan(inner, path);
     }
     const std::string text = stored_text(path);
     if (excludes_.any_takes(platform::case_folded(text))) return std::nullopt;
-    if (kind != standing_kind::file) return refused(path, EINVAL);
+    if (found.kind != standing_kind::file) return refused(path, EINVAL);
     source_file file;
     file.path = path;
     file.key = file_key(path);
     const std::optional<std::string> stored = platform::stored_from_text(text);
     if (const char* reason = name_trouble(path, text, stored)) return trouble(root_path_, path, reason);
     file.stored_name = *stored;
-    platform::file_handle handle;
-    platform::file_type type = platform::file_type::other;
-    if (int err = folder.open_file(path.parts.back(), handle, type)) return refused(path, err);
-    if (type != platform::file_type::regular) return refused(path, EINVAL);
-    if (int err = platform::stamp_of(handle, file.stamp)) return trouble(root_path_, path, "cannot read", err);
-    file.size = file.stamp.size;
-    if (int err = platform::identity_of(handle, file.identity)) return trouble(root_path_, path, "cannot read", err);
+    file.stamp = found.stamp;
+    file.size = found.stamp.size;
+    file.identity = found.identity;
     files_.push_back(std::move(file));
     return std::nullopt;
   }
@@ -88,6 +85,14 @@ class folder_scanner {
   const folded_patterns excludes_;
   std::vector<source_file>& files_;
 };
+
+// Opens the regular file `part` of `folder`: 0, or an errno value (EINVAL for anything else).
+int open_in(const platform::directory& folder, const std::string& part, platform::file_handle& file,
+            platform::standing& opened) {
+  platform::file_type type = platform::file_type::other;
+  if (int err = folder.open_file(part, file, type, &opened)) return err;
+  return type == platform::file_type::regular ? 0 : EINVAL;
+}
 
 }  // namespace
 
@@ -120,19 +125,25 @@ maybe_problem refuse_file(const std::vector<source_file>& files, const std::stri
   return std::nullopt;
 }
 
-int open_source(const platform::directory& root, const entry_path& path, platform::file_handle& file) {
+int source_opener::open(const entry_path& path, platform::file_handle& file, platform::standing& opened) {
   if (path.parts.empty()) return EINVAL;
-  const platform::directory* folder = &root;
-  platform::directory inner;
-  for (std::size_t i = 0; i + 1 < path.parts.size(); ++i) {
-    platform::directory next;
-    if (int err = folder->open_folder(path.parts[i], false, next)) return err;
-    inner = std::move(next);
-    folder = &inner;
+  const std::span<const std::string> folder_parts(path.parts.data(), path.parts.size() - 1);
+  if (!held_.is_open() || !std::ranges::equal(folder_parts, held_parts_)) {
+    held_ = platform::directory();
+    held_parts_.clear();
+    platform::directory inner;
+    const platform::directory* folder = &root_;
+    for (const std::string& part : folder_parts) {
+      platform::directory next;
+      if (int err = folder->open_folder(part, false, next)) return err;
+      inner = std::move(next);
+      folder = &inner;
+    }
+    if (folder_parts.empty()) return open_in(root_, path.parts.back(), file, opened);
+    held_ = std::move(inner);
+    held_parts_.assign(folder_parts.begin(), folder_parts.end());
   }
-  platform::file_type type = platform::file_type::other;
-  if (int err = folder->open_file(path.parts.back(), file, type)) return err;
-  return type == platform::file_type::regular ? 0 : EINVAL;
+  return open_in(held_, path.parts.back(), file, opened);
 }
 
 }  // namespace darvex

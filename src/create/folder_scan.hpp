@@ -1,9 +1,9 @@
 #pragma once
 
 // The files of a folder that is to be packed, found part by part through handles: every folder
-// under it is opened relative to the one above, never through a link, and every file is opened to
-// learn its size. A symbolic link, junction, FIFO, socket or device anywhere under it is never
-// followed or read: it is a problem, unless an exclude pattern leaves it out.
+// under it is opened relative to the one above, never through a link, and every file's size and
+// stamp come from its folder's listing, without opening it. A symbolic link, junction, FIFO, socket or device anywhere
+// under it is never followed or read: it is a problem, unless an exclude pattern leaves it out.
 
 #include <cstdint>
 #include <string>
@@ -44,8 +44,21 @@ std::string shown_path(const std::string& root_path, const entry_path& path);
 [[nodiscard]] maybe_problem refuse_file(const std::vector<source_file>& files, const std::string& root_path,
                                         const platform::file_identity& identity, const char* what);
 
-// Opens the file at `path` under `root` for reading, part by part, never through a link.
-// 0, or an errno value (ELOOP for a link, EINVAL for anything but a regular file).
-int open_source(const platform::directory& root, const entry_path& path, platform::file_handle& file);
+// Opens files under a folder for reading, part by part, never through a link. It holds the
+// folder of the last file it opened: files come in the order of their paths, so most are found
+// in the folder of the one before.
+class source_opener {
+ public:
+  explicit source_opener(const platform::directory& root) : root_(root) {}
+
+  // Opens the file at `path`; `opened` says which file it is and its stamp. 0, or an errno
+  // value (ELOOP for a link, EINVAL for anything but a regular file).
+  int open(const entry_path& path, platform::file_handle& file, platform::standing& opened);
+
+ private:
+  const platform::directory& root_;
+  std::vector<std::string> held_parts_;  // the parts of held_, while it is open
+  platform::directory held_;
+};
 
 }  // namespace darvex

@@ -65,21 +65,17 @@ void piece_maker::make(const pack_piece& piece, piece_bytes& made) {
 bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
   const source_file& file = sources_.files[*piece.file];
   platform::file_handle handle;
-  if (int err = open_source(sources_.folder, file.path, handle)) {
+  platform::standing before;
+  if (int err = opener_.open(file.path, handle, before)) {
     made.failure = file_problem(piece, "cannot open", err);
     return false;
   }
-  platform::file_stamp before;
-  if (int err = platform::stamp_of(handle, before)) {
-    made.failure = file_problem(piece, "cannot read", err);
-    return false;
-  }
-  if (before.size > ENTRY_BUFFER_SIZE) {
-    made.failure = file_problem(piece, std::to_string(before.size) + " bytes exceeds the " +
+  if (before.stamp.size > ENTRY_BUFFER_SIZE) {
+    made.failure = file_problem(piece, std::to_string(before.stamp.size) + " bytes exceeds the " +
                                            std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer");
     return false;
   }
-  content_length_ = static_cast<std::size_t>(before.size);
+  content_length_ = static_cast<std::size_t>(before.stamp.size);
   // One byte more than the file holds: a file that grows shows it.
   unsigned char* content = content_.room(content_length_ + 1);
   if (content == nullptr) throw std::bad_alloc();
@@ -93,7 +89,8 @@ bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
     made.failure = file_problem(piece, "cannot read", err);
     return false;
   }
-  if (got != content_length_ || after != before || before != file.stamp) {
+  if (got != content_length_ || after != before.stamp || before.stamp != file.stamp ||
+      before.identity != file.identity) {
     made.failure = file_problem(piece,
                                 "changed while it was read (its size, its bytes or the time it was written): "
                                 "run again once nothing writes to it");

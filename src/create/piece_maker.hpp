@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "create/folder_scan.hpp"
 #include "create/pack_plan.hpp"
 #include "create/pack_sources.hpp"
 #include "format/deflate.hpp"
@@ -32,7 +33,7 @@ struct piece_bytes {
 class piece_maker {
  public:
   piece_maker(const pack_plan& plan, const pack_sources& sources, int level)
-      : plan_(plan), sources_(sources), deflate_(level) {}
+      : plan_(plan), sources_(sources), opener_(sources.folder), deflate_(level) {}
 
   // Makes piece `i`; every failure is the piece's own.
   void operator()(std::size_t i, piece_bytes& made) noexcept;
@@ -53,6 +54,7 @@ class piece_maker {
 
   const pack_plan& plan_;
   const pack_sources& sources_;
+  source_opener opener_;
   deflater deflate_;
   std::unique_ptr<inflater> inflate_;
   growable_buffer content_;

@@ -203,6 +203,7 @@ int directory::look(std::string_view part, standing& found) const {
   }
   found.kind = kind_from(facts.dwFileAttributes);
   found.identity = identity_from(facts);
+  found.stamp = stamp_from(facts);
   return 0;
 }
 
@@ -265,25 +266,31 @@ int directory::list(std::vector<listed>& names) const {
     if (int looked = look(text, found)) {
       trouble = looked;
     } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
-      names.push_back({text, found.kind});
+      names.push_back({text, found});
     }
   });
   return err != 0 ? err : trouble;
 }
 
-int directory::open_file(std::string_view part, file_handle& file, file_type& type) const {
+int directory::open_file(std::string_view part, file_handle& file, file_type& type, standing* opened) const {
   const std::optional<std::wstring> name = entry_name(part);
   if (!name) return EINVAL;
-  file_handle opened;
+  file_handle handle;
   const NTSTATUS status =
       nt::open(handle_.get(), *name,
-               {FILE_GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_OPEN_REPARSE_POINT}, opened);
+               {FILE_GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_OPEN_REPARSE_POINT}, handle);
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
   BY_HANDLE_FILE_INFORMATION facts;
-  const int err = facts_of_entry(handle_.get(), *name, opened.get(), facts);
-  if (err == ELOOP || (err != 0 && GetFileType(opened.get()) == FILE_TYPE_DISK)) return err;
-  type = type_of(opened.get());
-  file = std::move(opened);
+  const int err = facts_of_entry(handle_.get(), *name, handle.get(), facts);
+  if (err == ELOOP || (err != 0 && GetFileType(handle.get()) == FILE_TYPE_DISK)) return err;
+  type = type_of(handle.get());
+  if (opened != nullptr) {
+    // A pipe or device has no facts (err != 0 here): it is only told to be something else.
+    *opened = err != 0 ? standing{standing_kind::other, {}, {}}
+                       : standing{type == file_type::regular ? standing_kind::file : standing_kind::other,
+                                  identity_from(facts), stamp_from(facts)};
+  }
+  file = std::move(handle);
   return type == file_type::directory ? EISDIR : 0;
 }
 

@@ -10,14 +10,6 @@
 
 namespace platform {
 
-// What changes whenever a file's bytes do: its size and the time it was last written.
-struct file_stamp {
-  std::uint64_t size = 0;
-  std::int64_t written_seconds = 0;
-  std::int64_t written_nanoseconds = 0;  // POSIX: of that second; Windows: in 100 ns steps, within written_seconds
-  bool operator==(const file_stamp&) const = default;
-};
-
 // The stamp of the file open as `file`. 0, or an errno value.
 int stamp_of(const file_handle& file, file_stamp& stamp);
 

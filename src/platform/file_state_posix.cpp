@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "platform/file_state.hpp"
+#include "platform/posix_names.hpp"
 
 namespace platform {
 namespace {
@@ -23,8 +24,7 @@ int retried_sync(int fd) {
 int stamp_of(const file_handle& file, file_stamp& stamp) {
   struct stat status {};
   if (fstat(file.get(), &status) != 0) return errno;
-  stamp = {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
-           static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
+  stamp = stamp_from(status);
   return 0;
 }
 

@@ -8,8 +8,6 @@
 namespace platform {
 namespace {
 
-constexpr std::uint64_t TICKS_PER_SECOND = 10000000;  // FILETIME counts 100 ns steps
-
 // The attributes a replacement takes over. Not read-only: a read-only file cannot be removed,
 // should it not be published; nor what describes one file's storage (temporary, offline).
 constexpr DWORD TAKEN_OVER =
@@ -20,11 +18,7 @@ constexpr DWORD TAKEN_OVER =
 int stamp_of(const file_handle& file, file_stamp& stamp) {
   BY_HANDLE_FILE_INFORMATION facts;
   if (!GetFileInformationByHandle(file.get(), &facts)) return last_errno();
-  const std::uint64_t written =
-      (static_cast<std::uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) | facts.ftLastWriteTime.dwLowDateTime;
-  stamp = {(static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow,
-           static_cast<std::int64_t>(written / TICKS_PER_SECOND),
-           static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
+  stamp = stamp_from(facts);
   return 0;
 }
 

@@ -25,4 +25,13 @@ inline file_identity identity_from(const BY_HANDLE_FILE_INFORMATION& facts) {
   return {facts.dwVolumeSerialNumber, (static_cast<std::uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow};
 }
 
+// The size and the time last written that the facts of an open handle give.
+inline file_stamp stamp_from(const BY_HANDLE_FILE_INFORMATION& facts) {
+  constexpr std::uint64_t TICKS_PER_SECOND = 10000000;  // FILETIME counts 100 ns steps
+  const std::uint64_t written =
+      (static_cast<std::uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) | facts.ftLastWriteTime.dwLowDateTime;
+  return {(static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow,
+          static_cast<std::int64_t>(written / TICKS_PER_SECOND), static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
+}
+
 }  // namespace platform

@@ -72,6 +72,14 @@ struct file_identity {
   bool operator==(const file_identity&) const = default;
 };
 
+// What changes whenever a file's bytes do: its size and the time it was last written.
+struct file_stamp {
+  std::uint64_t size = 0;
+  std::int64_t written_seconds = 0;
+  std::int64_t written_nanoseconds = 0;  // POSIX: of that second; Windows: in 100 ns steps, within written_seconds
+  bool operator==(const file_stamp&) const = default;
+};
+
 // Opens `path` for reading without blocking, whatever it is (a FIFO with no writer included);
 // `type` says what it is. 0, or an errno value. Something that cannot be opened as a file at
 // all (a socket) gives 0 with `type` other and no handle.
@@ -118,6 +126,7 @@ enum class standing_kind {
 struct standing {
   standing_kind kind = standing_kind::nothing;
   file_identity identity;  // of what stands there, the name not followed
+  file_stamp stamp;        // of a file: its size and the time it was written
 };
 
 class directory;
@@ -233,15 +242,16 @@ class directory {
 
   struct listed {
     std::string name;  // text, as parts are given (UTF-8 on Windows)
-    standing_kind kind;
+    standing found;    // what stood there when it was listed
   };
   // Everything in this folder but "." and "..", each with what stands there, not followed;
   // temporary files of this tool left out. In no particular order.
   int list(std::vector<listed>& names) const;
 
   // Opens the regular file `part` for reading, never through a link: ELOOP for a link, EISDIR
-  // for a folder, and without blocking; `type` says what was opened.
-  int open_file(std::string_view part, file_handle& file, file_type& type) const;
+  // for a folder, and without blocking; `type` says what was opened, and `opened` (when given)
+  // which file it is and its stamp, from the same look at the open file.
+  int open_file(std::string_view part, file_handle& file, file_type& type, standing* opened = nullptr) const;
 
  private:
   friend class temporary_file;

@@ -154,6 +154,7 @@ int directory::look(std::string_view part, standing& found) const {
                : type == file_type::directory ? standing_kind::folder
                                               : standing_kind::other;
   found.identity = identity_from(status);
+  found.stamp = stamp_from(status);
   return 0;
 }
 
@@ -168,13 +169,13 @@ int directory::list(std::vector<listed>& names) const {
     if (int looked = look(name, found)) {
       trouble = looked;
     } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
-      names.push_back({std::string(name), found.kind});
+      names.push_back({std::string(name), found});
     }
   });
   return err != 0 ? err : trouble;
 }
 
-int directory::open_file(std::string_view part, file_handle& file, file_type& type) const {
+int directory::open_file(std::string_view part, file_handle& file, file_type& type, standing* opened) const {
   const std::string name(part);
   const int fd = openat(handle_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -185,6 +186,9 @@ int directory::open_file(std::string_view part, file_handle& file, file_type& ty
   struct stat status {};
   if (fstat(fd, &status) != 0) return errno;
   type = type_from(status.st_mode);
+  if (opened != nullptr)
+    *opened = {type == file_type::regular ? standing_kind::file : standing_kind::other, identity_from(status),
+               stamp_from(status)};
   return type == file_type::directory ? EISDIR : 0;
 }
 

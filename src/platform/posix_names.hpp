@@ -33,6 +33,11 @@ inline file_identity identity_from(const struct stat& status) {
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
+inline file_stamp stamp_from(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
+          static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
+}
+
 // Calls `visit(name)` for every name in the folder `folder` but "." and "..". 0, or an errno value.
 template <typename function>
 int each_name(int folder, function&& visit) {
