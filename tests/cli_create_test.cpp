@@ -188,6 +188,33 @@ TEST_F(Create, AChangedFileGetsANewStreamAndEveryOtherByteIsKept) {
   expect_streams_are_the_files("new.dat", "edited");
 }
 
+// A file of its record's size is compared with the record's bytes a piece at a time: a byte
+// changed anywhere, in the first piece, past it or last, makes a new stream.
+TEST_F(Create, AnEditThatKeepsTheSizeIsFoundWhereverItIs) {
+  constexpr std::size_t SIZE = 700000;  // more than two of the pieces compared at a time
+  test_archive archive;
+  for (const char* name : {"first", "middle", "last", "same"})
+    archive.entries.push_back(entry(name, text_like(SIZE, 7)));
+  ASSERT_EQ(extracted(archive).status, 0);
+  const struct {
+    const char* name;
+    std::size_t at;
+  } edits[] = {{"first", 0}, {"middle", 300000}, {"last", SIZE - 1}};
+  for (const auto& edit : edits) {
+    std::string bytes = file(std::string("o/") + edit.name);
+    bytes[edit.at] = static_cast<char>(bytes[edit.at] ^ 1);
+    put(std::string("o/") + edit.name, bytes);
+  }
+  for (const char* jobs : {"1", "3"}) {
+    const tool_result made = run({"-j", jobs, "-c", "new.dat", "--like", "o.dat", "o"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.out,
+              "o\\first  (new)\no\\middle  (new)\no\\last  (new)\no\\same  (kept)\n"
+              "Created new.dat: 4 entries (1 kept, 3 new, 0 added)\n");
+    expect_streams_are_the_files("new.dat", "o");
+  }
+}
+
 TEST_F(Create, WithoutTheOriginalTheRecordsOfTableBinOrTheSortedFilesGoIn) {
   test_archive archive;
   archive.entries = {entry("z.txt", "zulu"), entry("sub\\m.txt", "mike"), entry("a.txt", "alpha")};

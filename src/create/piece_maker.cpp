@@ -1,5 +1,6 @@
 #include "create/piece_maker.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -34,48 +35,74 @@ void piece_maker::make(const pack_piece& piece, piece_bytes& made) {
     case piece_kind::empty:
       return compress(nullptr, 0, piece, made);
     case piece_kind::pack:
-      if (read_file(piece, made)) compress(content_.room(content_length_), content_length_, piece, made);
-      return;
+      return pack_file(piece, made);
     case piece_kind::check:
       if (read_span(piece, made)) keep_span(piece, inflate_span(piece, made), made);
       return;
     case piece_kind::compare:
     case piece_kind::revise:
-      break;
+      return compare_file(piece, made);
   }
-  if (!read_file(piece, made) || !read_span(piece, made)) return;
-  // Extraction never writes more than the recorded size.
-  if (content_length_ <= piece.room) {
-    const inflate_result inflated = inflate_span(piece, made);
-    const unsigned char* content = content_.room(content_length_);
-    if (inflated.produced == content_length_ &&
-        (content_length_ == 0 || std::memcmp(inflated_.room(piece.room), content, content_length_) == 0)) {
-      keep_span(piece, inflated, made);
-      // A record whose bytes are no span of its own keeps pointing at them: nothing is written.
-      if (piece.kind == piece_kind::revise) {
-        made.bytes.reset();
-        made.length = 0;
-      }
-      return;
-    }
-  }
-  compress(content_.room(content_length_), content_length_, piece, made);
 }
 
-bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
+void piece_maker::pack_file(const pack_piece& piece, piece_bytes& made) {
+  platform::file_handle handle;
+  if (open_file(piece, handle, made) && read_file(piece, handle, made)) {
+    compress(content_.room(content_length_), content_length_, piece, made);
+  }
+}
+
+// The span is inflated into content_ and the file compared with it a chunk at a time, so that a
+// worker holds the span and one entry's bytes, not the file's bytes besides. Only a file that
+// differs is then read whole, over the inflated bytes, and packed as a new stream.
+void piece_maker::compare_file(const pack_piece& piece, piece_bytes& made) {
   const source_file& file = sources_.files[*piece.file];
   platform::file_handle handle;
-  platform::standing before;
-  if (int err = opener_.open(file.path, handle, before)) {
+  if (!read_span(piece, made) || !open_file(piece, handle, made)) return;
+  // Extraction never writes more than the recorded size.
+  if (file.size <= piece.room) {
+    const inflate_result inflated = inflate_span(piece, made);
+    if (inflated.produced == file.size) {
+      switch (matches_file(piece, handle, content_.room(piece.room), inflated.produced, made)) {
+        case file_match::failed:
+          return;
+        case file_match::same:
+          keep_span(piece, inflated, made);
+          // A record whose bytes are no span of its own keeps pointing at them: nothing is written.
+          if (piece.kind == piece_kind::revise) {
+            made.bytes.reset();
+            made.length = 0;
+          }
+          return;
+        case file_match::differs:
+          break;
+      }
+    }
+  }
+  made.bytes.reset();
+  made.length = 0;
+  if (read_file(piece, handle, made)) compress(content_.room(content_length_), content_length_, piece, made);
+}
+
+bool piece_maker::open_file(const pack_piece& piece, platform::file_handle& handle, piece_bytes& made) {
+  const source_file& file = sources_.files[*piece.file];
+  platform::standing opened;
+  if (int err = opener_.open(file.path, handle, opened)) {
     made.failure = file_problem(piece, "cannot open", err);
     return false;
   }
-  if (before.stamp.size > ENTRY_BUFFER_SIZE) {
-    made.failure = file_problem(piece, std::to_string(before.stamp.size) + " bytes exceeds the " +
+  if (opened.stamp != file.stamp || opened.identity != file.identity) return changed(piece, made);
+  if (opened.stamp.size > ENTRY_BUFFER_SIZE) {
+    made.failure = file_problem(piece, std::to_string(opened.stamp.size) + " bytes exceeds the " +
                                            std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer");
     return false;
   }
-  content_length_ = static_cast<std::size_t>(before.stamp.size);
+  return true;
+}
+
+bool piece_maker::read_file(const pack_piece& piece, const platform::file_handle& handle, piece_bytes& made) {
+  const source_file& file = sources_.files[*piece.file];
+  content_length_ = static_cast<std::size_t>(file.size);
   // One byte more than the file holds: a file that grows shows it.
   unsigned char* content = content_.room(content_length_ + 1);
   if (content == nullptr) throw std::bad_alloc();
@@ -84,19 +111,47 @@ bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
     made.failure = file_problem(piece, "cannot read", err);
     return false;
   }
+  return got == content_length_ ? unchanged_since_scan(piece, handle, made) : changed(piece, made);
+}
+
+piece_maker::file_match piece_maker::matches_file(const pack_piece& piece, const platform::file_handle& handle,
+                                                  const unsigned char* expected, std::size_t length,
+                                                  piece_bytes& made) {
+  constexpr std::size_t CHUNK = 256 * 1024;
+  if (!chunk_) chunk_ = std::make_unique_for_overwrite<unsigned char[]>(CHUNK);
+  // Up to the length and one byte past it: a file that grows shows it.
+  for (std::size_t at = 0; at <= length; at += CHUNK) {
+    const std::size_t wanted = std::min(CHUNK, length - at + 1);
+    std::size_t got = 0;
+    if (int err = platform::read_at(handle, at, chunk_.get(), wanted, got)) {
+      made.failure = file_problem(piece, "cannot read", err);
+      return file_match::failed;
+    }
+    const std::size_t expected_here = std::min(wanted, length - at);
+    if (got != expected_here) {
+      changed(piece, made);
+      return file_match::failed;
+    }
+    if (std::memcmp(chunk_.get(), expected + at, got) != 0) return file_match::differs;
+  }
+  return unchanged_since_scan(piece, handle, made) ? file_match::same : file_match::failed;
+}
+
+bool piece_maker::unchanged_since_scan(const pack_piece& piece, const platform::file_handle& handle,
+                                       piece_bytes& made) {
   platform::file_stamp after;
   if (int err = platform::stamp_of(handle, after)) {
     made.failure = file_problem(piece, "cannot read", err);
     return false;
   }
-  if (got != content_length_ || after != before.stamp || before.stamp != file.stamp ||
-      before.identity != file.identity) {
-    made.failure = file_problem(piece,
-                                "changed while it was read (its size, its bytes or the time it was written): "
-                                "run again once nothing writes to it");
-    return false;
-  }
-  return true;
+  return after == sources_.files[*piece.file].stamp || changed(piece, made);
+}
+
+bool piece_maker::changed(const pack_piece& piece, piece_bytes& made) const {
+  made.failure = file_problem(piece,
+                              "changed while it was read (its size, its bytes or the time it was written): "
+                              "run again once nothing writes to it");
+  return false;
 }
 
 bool piece_maker::read_span(const pack_piece& piece, piece_bytes& made) {
@@ -111,7 +166,7 @@ bool piece_maker::read_span(const pack_piece& piece, piece_bytes& made) {
 
 inflate_result piece_maker::inflate_span(const pack_piece& piece, const piece_bytes& made) {
   if (!inflate_) inflate_ = std::make_unique<inflater>();
-  unsigned char* room = inflated_.room(piece.room);
+  unsigned char* room = content_.room(piece.room);
   if (room == nullptr && piece.room > 0) throw std::bad_alloc();
   const inflate_result inflated = inflate_->inflate(room, piece.room, made.bytes.get(), made.length);
   if (inflated.outcome == inflate_outcome::out_of_memory) throw std::bad_alloc();

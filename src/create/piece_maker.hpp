@@ -39,13 +39,29 @@ class piece_maker {
   void operator()(std::size_t i, piece_bytes& made) noexcept;
 
  private:
+  enum class file_match { same, differs, failed };
+
   void make(const pack_piece& piece, piece_bytes& made);
-  // Reads the piece's file into content_; false, with the failure in `made`, when it cannot or
+  void pack_file(const pack_piece& piece, piece_bytes& made);
+  // A piece with a record whose span may still hold what its file does: kept when it does,
+  // else the file packed as a new stream.
+  void compare_file(const pack_piece& piece, piece_bytes& made);
+  // Opens the piece's file and checks it is the file the scan found, as it found it; false,
+  // with the failure in `made`, when it is not.
+  bool open_file(const pack_piece& piece, platform::file_handle& handle, piece_bytes& made);
+  // Reads the open file into content_; false, with the failure in `made`, when it cannot or
   // when the file changes while it is read.
-  bool read_file(const pack_piece& piece, piece_bytes& made);
+  bool read_file(const pack_piece& piece, const platform::file_handle& handle, piece_bytes& made);
+  // Whether the open file holds exactly the `length` bytes at `expected`, read a chunk at a time.
+  file_match matches_file(const pack_piece& piece, const platform::file_handle& handle, const unsigned char* expected,
+                          std::size_t length, piece_bytes& made);
+  // Whether the open file still has the size and time written that the scan found.
+  bool unchanged_since_scan(const pack_piece& piece, const platform::file_handle& handle, piece_bytes& made);
+  // Fails the piece: its file changed while it was read. Always false.
+  bool changed(const pack_piece& piece, piece_bytes& made) const;
   // Reads the original's bytes the piece stands for into `made`; false after a failure.
   bool read_span(const pack_piece& piece, piece_bytes& made);
-  // Inflates the span in `made` as extraction does, into inflated_.
+  // Inflates the span in `made` as extraction does, into content_.
   inflate_result inflate_span(const pack_piece& piece, const piece_bytes& made);
   // Keeps the span in `made` as it is stored, noting any damage of `inflated`.
   static void keep_span(const pack_piece& piece, const inflate_result& inflated, piece_bytes& made);
@@ -57,9 +73,9 @@ class piece_maker {
   source_opener opener_;
   deflater deflate_;
   std::unique_ptr<inflater> inflate_;
-  growable_buffer content_;
+  growable_buffer content_;  // a file's bytes, or a span's inflated
   std::size_t content_length_ = 0;
-  growable_buffer inflated_;
+  std::unique_ptr<unsigned char[]> chunk_;  // a piece of a file being compared
 };
 
 }  // namespace darvex

@@ -228,6 +228,11 @@ class archive_builder {
   maybe_problem failure_;
 };
 
+// How many bytes of made pieces may wait to be written while workers go on: enough for
+// thousands of small pieces or a few large ones ahead of a slow one, and a fixed amount, so that
+// the memory a run holds is each worker's buffers (its file and its piece) and this.
+constexpr std::size_t WAITING_BUDGET = 8u << 20;
+
 }  // namespace
 
 maybe_problem write_archive(const pack_plan& plan, const pack_sources& sources, const pack_settings& settings,
@@ -239,7 +244,7 @@ maybe_problem write_archive(const pack_plan& plan, const pack_sources& sources, 
   const bool whole = run_in_order<piece_bytes>(
       plan.pieces.size(), settings.jobs, [&] { return piece_maker(plan, sources, settings.level); },
       [&](std::size_t i, piece_bytes& made) { return builder.take(i, made); },
-      [](const piece_bytes& made) { return made.length + 1; }, settings.jobs * ENTRY_BUFFER_SIZE, settings.stopped);
+      [](const piece_bytes& made) { return made.length + 1; }, WAITING_BUDGET, settings.stopped);
   if (maybe_problem failure = builder.failure()) {
     // A worker's failure of its own (out of memory) concerns no file: it is the new archive's.
     if (failure->path.empty()) failure->path = out_path;
