@@ -8,7 +8,8 @@ namespace platform {
 // the null device, so that no file the tool opens takes its number and receives its messages;
 // a closed pipe or a file-size limit makes a write fail instead of ending the process; and
 // interrupts (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl-C, Ctrl-Break and closing the console)
-// are only recorded, for the run to notice between entries.
+// are only recorded, for the run to notice between entries; and large blocks of memory go back
+// to the system when freed.
 void prepare_process();
 
 // The signal that asked the run to stop (SIGINT is 2; Windows' console events count as 2), or 0.
