@@ -28,7 +28,7 @@ std::string escaped(std::string_view bytes) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (byte < 0x20 || byte == 0x7F) {
       append_hex(out, byte);
-    } else if (is_c1_control_at(bytes, i)) {
+    } else if (byte == 0xC2 && is_c1_control_at(bytes, i)) {  // U+0080 to U+009F all begin with 0xC2
       append_hex(out, byte);
       append_hex(out, static_cast<unsigned char>(bytes[++i]));
     } else {

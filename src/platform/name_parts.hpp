@@ -12,9 +12,13 @@
 
 namespace platform {
 
-// Whether `c` is one of `separators`.
+// Whether `c` is one of `separators`. Compared one by one: a set of one or two separators,
+// asked of every character of every name, costs a library search call each way else.
 constexpr bool is_separator(char c, std::string_view separators = PATH_SEPARATORS) {
-  return separators.find(c) != std::string_view::npos;
+  for (const char separator : separators) {
+    if (c == separator) return true;
+  }
+  return false;
 }
 
 class name_parts {
@@ -44,8 +48,8 @@ class name_parts {
 
    private:
     void find_end() {
-      end_ = name_.find_first_of(separators_, start_);
-      if (end_ == std::string_view::npos) end_ = name_.size();
+      end_ = start_;
+      while (end_ < name_.size() && !is_separator(name_[end_], separators_)) ++end_;
     }
 
     std::string_view name_;
