@@ -93,11 +93,11 @@ class create_run {
       return problem{problem_kind::source, chosen_.folder, "cannot open", err};
     if (chosen_.like) {
       original_ = std::make_unique<original_archive>();
-      if (auto failure = read_original(*chosen_.like, *original_)) return failure;
+      if (auto failure = read_original(*chosen_.like, *original_, chosen_.names)) return failure;
     } else if (auto failure = read_table_dump(folder_, chosen_.folder, table_)) {
       return failure;
     }
-    return scan_folder(folder_, chosen_.folder, chosen_.excludes, files_);
+    return scan_folder(folder_, chosen_.folder, chosen_.excludes, chosen_.names, files_);
   }
 
   // The folder the new archive goes in, and what it replaces there: a file, whose permissions it
@@ -159,7 +159,7 @@ class create_run {
     }
     index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
     if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_,
-                                 {chosen_.excludes, chosen_.sync}, chosen_.folder, plan_)) {
+                                 {chosen_.excludes, chosen_.sync, chosen_.names}, chosen_.folder, plan_)) {
       return failure;
     }
     return check_pack_limits(plan_, files_, chosen_.folder, chosen_.created);
@@ -185,7 +185,7 @@ class create_run {
     if (int err = made.complete()) return trouble("cannot write", err);
     platform::file_handle reading;
     if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
-    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted);
+    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted, chosen_.names);
   }
 
   problem trouble(std::string reason, int err = 0) const {
