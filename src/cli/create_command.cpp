@@ -3,6 +3,7 @@
 // from (the original's with --like, else the folder's table.bin, else none) and the folder's
 // files; the archive layer writes it and reads it back; this file says what happens.
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <optional>
@@ -162,7 +163,25 @@ class create_run {
                                  {chosen_.excludes, chosen_.sync, chosen_.names}, chosen_.folder, plan_)) {
       return failure;
     }
-    return check_pack_limits(plan_, files_, chosen_.folder, chosen_.created);
+    if (auto failure = check_pack_limits(plan_, files_, chosen_.folder, chosen_.created)) return failure;
+    warn_of_names_as_text_bytes();
+    return std::nullopt;
+  }
+
+  // A new record whose name goes in as the bytes of its file's name (POSIX, without --codepage)
+  // is read by Windows, and the games, in their ANSI code page: said once, of the first that is
+  // not ASCII, where those bytes can differ.
+  void warn_of_names_as_text_bytes() const {
+    if (!chosen_.names.stores_text_bytes()) return;
+    for (const pack_piece& piece : plan_.pieces) {
+      if (!piece.added || !piece.file) continue;
+      const source_file& file = files_[*piece.file];
+      const auto not_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+      if (std::none_of(file.stored_name.begin(), file.stored_name.end(), not_ascii)) continue;
+      screen_.report_path(shown_path(chosen_.folder, file.path),
+                          "stored as UTF-8 bytes; Windows reads names in its code page: see --codepage");
+      return;
+    }
   }
 
   // Writes the archive, syncs it to the disk and reads it back.
