@@ -86,8 +86,8 @@ maybe_problem load_archive(const std::string& archive_path, const entry_selectio
 exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,
                                 console& screen) {
   loaded_archive loaded;
-  if (auto failure =
-          load_archive(archive_path, {chosen.includes, chosen.excludes, chosen.strip_components}, loaded, &command)) {
+  if (auto failure = load_archive(
+          archive_path, {chosen.includes, chosen.excludes, chosen.strip_components, chosen.names}, loaded, &command)) {
     command.stopped();
     screen.report(*failure);
     return status_for(failure->kind);

@@ -100,7 +100,11 @@ void console::clear_status() {
 
 void console::print(std::string_view text) { out(text, platform::text_kind::tool); }
 void console::print_path(std::string_view path) { out(escaped(path), platform::text_kind::command_line); }
-void console::print_name(std::string_view name) { out(escaped(name), platform::text_kind::stored_name); }
+void console::print_name(std::string_view name) {
+  std::string text;
+  const platform::text_part shown = shown_name(name, text);
+  out(shown.text, shown.kind);
+}
 void console::print_utf8(std::string_view text) { out(text, platform::text_kind::utf8); }
 
 void console::flush() {
@@ -108,6 +112,29 @@ void console::flush() {
   if (quiet_ || output_error_ != 0) return;
   errno = 0;
   if (std::fflush(stdout) != 0) output_error_ = platform::failed_write_error();
+}
+
+// A stored name as it is shown, escaped, its text kept in `text`: the stored bytes, or with a code
+// page chosen the name's text (UTF-8, shown as command-line text is), or where the name is not
+// text there its bytes with every one from 0x80 on as \xNN.
+platform::text_part console::shown_name(std::string_view stored, std::string& text) const {
+  if (!names_.chosen()) {
+    text = escaped(stored);
+    return {text, platform::text_kind::stored_name};
+  }
+  if (const std::optional<std::string> decoded = names_.text_of(stored)) {
+    text = escaped(*decoded);
+  } else {
+    text.clear();
+    for (const char byte : escaped(stored)) {
+      if (static_cast<unsigned char>(byte) < 0x80) {
+        text += byte;
+      } else {
+        append_hex(text, static_cast<unsigned char>(byte));
+      }
+    }
+  }
+  return {text, platform::text_kind::command_line};
 }
 
 // One line on standard error, after what standard output holds, so that the two keep their
@@ -143,10 +170,11 @@ void console::note(const planned_entry& entry, std::string_view text) { entry_me
 void console::entry_message(const planned_entry& entry, std::string_view reason, int err) {
   const std::string system = err != 0 ? ": " + platform::error_text(err) : std::string();
   const std::string archive = entries_archive_ ? escaped('"' + *entries_archive_ + "\": ") : std::string();
+  std::string name;
   message({{"DarvEx: ", text_kind::tool},
            {archive, text_kind::command_line},
            {"entry " + std::to_string(entry.position) + " (", text_kind::tool},
-           {escaped(entry.name), text_kind::stored_name},
+           shown_name(entry.name, name),
            {"): " + escaped(reason) + system + "\n", text_kind::tool}});
 }
 

@@ -21,6 +21,7 @@
 
 #include "format/archive.hpp"
 #include "select/entry_plan.hpp"
+#include "select/name_encoding.hpp"
 
 namespace darvex {
 
@@ -37,7 +38,7 @@ class console {
 
   void print(std::string_view text);       // the tool's own text
   void print_path(std::string_view path);  // command-line text
-  void print_name(std::string_view name);  // a stored entry name
+  void print_name(std::string_view name);  // a stored entry name, shown as `names` reads it
   void print_utf8(std::string_view text);  // UTF-8 text with no control characters: JSON Lines
   void flush();
 
@@ -61,6 +62,11 @@ class console {
   void report_usage(std::string_view what);
   // A line of the tool's own words on standard error that reports no problem.
   void say(std::string_view line);
+
+  // Shows stored names as `names` reads them from now on: with a code page chosen, as their text
+  // (a name that is not text there with its bytes from 0x80 on as \xNN); else as stored.
+  void show_names_as(name_encoding names) { names_ = std::move(names); }
+  const name_encoding& names() const { return names_; }
 
   bool out_is_terminal() const { return out_terminal_; }
   bool err_is_terminal() const { return err_terminal_; }
@@ -89,6 +95,7 @@ class console {
   void remove_status();
   void message(std::initializer_list<platform::text_part> parts);
   void entry_message(const planned_entry& entry, std::string_view reason, int err);
+  platform::text_part shown_name(std::string_view stored, std::string& text) const;
 
   bool quiet_;
   platform::text_stream out_;
@@ -102,6 +109,7 @@ class console {
   std::vector<std::pair<std::string, platform::text_kind>> held_;  // standard output's text, held
   std::size_t held_bytes_ = 0;
   std::optional<std::string> entries_archive_;
+  name_encoding names_;
 };
 
 }  // namespace darvex

@@ -3,6 +3,7 @@
 // from (the original's with --like, else the folder's table.bin, else none) and the folder's
 // files; the archive layer writes it and reads it back; this file says what happens.
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <optional>
@@ -93,11 +94,11 @@ class create_run {
       return problem{problem_kind::source, chosen_.folder, "cannot open", err};
     if (chosen_.like) {
       original_ = std::make_unique<original_archive>();
-      if (auto failure = read_original(*chosen_.like, *original_)) return failure;
+      if (auto failure = read_original(*chosen_.like, *original_, chosen_.names)) return failure;
     } else if (auto failure = read_table_dump(folder_, chosen_.folder, table_)) {
       return failure;
     }
-    return scan_folder(folder_, chosen_.folder, chosen_.excludes, files_);
+    return scan_folder(folder_, chosen_.folder, chosen_.excludes, chosen_.names, files_);
   }
 
   // The folder the new archive goes in, and what it replaces there: a file, whose permissions it
@@ -159,10 +160,28 @@ class create_run {
     }
     index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
     if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_,
-                                 {chosen_.excludes, chosen_.sync}, chosen_.folder, plan_)) {
+                                 {chosen_.excludes, chosen_.sync, chosen_.names}, chosen_.folder, plan_)) {
       return failure;
     }
-    return check_pack_limits(plan_, files_, chosen_.folder, chosen_.created);
+    if (auto failure = check_pack_limits(plan_, files_, chosen_.folder, chosen_.created)) return failure;
+    warn_of_names_as_text_bytes();
+    return std::nullopt;
+  }
+
+  // A new record whose name goes in as the bytes of its file's name (POSIX, without --codepage)
+  // is read by Windows, and the games, in their ANSI code page: said once, of the first that is
+  // not ASCII, where those bytes can differ.
+  void warn_of_names_as_text_bytes() const {
+    if (!chosen_.names.stores_text_bytes()) return;
+    for (const pack_piece& piece : plan_.pieces) {
+      if (!piece.added || !piece.file) continue;
+      const source_file& file = files_[*piece.file];
+      const auto not_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+      if (std::none_of(file.stored_name.begin(), file.stored_name.end(), not_ascii)) continue;
+      screen_.report_path(shown_path(chosen_.folder, file.path),
+                          "stored as UTF-8 bytes; Windows reads names in its code page: see --codepage");
+      return;
+    }
   }
 
   // Writes the archive, syncs it to the disk and reads it back.
@@ -185,7 +204,7 @@ class create_run {
     if (int err = made.complete()) return trouble("cannot write", err);
     platform::file_handle reading;
     if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
-    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted);
+    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted, chosen_.names);
   }
 
   problem trouble(std::string reason, int err = 0) const {

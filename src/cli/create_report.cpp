@@ -102,7 +102,7 @@ class json_lines final : public create_report {
     } else {
       object.number("entry", entry.position);
     }
-    add_stored_name(object, entry.name);
+    add_stored_name(object, entry.name, screen().names());
     object.number("size", entry.size).number("stored", entry.stored).text("status", fate_status(entry.fate));
     if (entry.damage) object.text("reason", *entry.damage);
     screen().print_utf8(object.line());

@@ -147,7 +147,7 @@ void print_entries(const loaded_archive& loaded, const std::string& path, entry_
 exit_status run_diff(const options& chosen, console& screen) {
   const std::string& old_path = chosen.archives[0];
   const std::string& new_path = chosen.archives[1];
-  const entry_selection selection{chosen.includes, chosen.excludes, 0};
+  const entry_selection selection{chosen.includes, chosen.excludes, 0, chosen.names};
   loaded_archive old_archive;
   loaded_archive new_archive;
   for (auto [path, loaded] : {std::pair{&old_path, &old_archive}, std::pair{&new_path, &new_archive}}) {

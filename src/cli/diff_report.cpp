@@ -99,7 +99,7 @@ void add_side(json_object& object, const char* prefix, const side& s) {
 
 void print_object(const found_difference& d, console& screen) {
   json_object object;
-  add_stored_name(object, (d.old_side.entry != nullptr ? d.old_side.entry : d.new_side.entry)->name);
+  add_stored_name(object, (d.old_side.entry != nullptr ? d.old_side.entry : d.new_side.entry)->name, screen.names());
   object.text("status", word_of(d.kind));
   add_side(object, "old", d.old_side);
   add_side(object, "new", d.new_side);

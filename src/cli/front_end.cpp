@@ -74,6 +74,7 @@ int run_front_end(const std::vector<std::string>& args) {
                      (chosen.what == command::extract || chosen.what == command::test ||
                       chosen.what == command::create || chosen.what == command::diff);
   console screen(quiet);
+  screen.show_names_as(chosen.names);
   if (!parsed.error.empty()) {
     screen.report_usage(parsed.error);
     return static_cast<int>(status_for(front_end_problem::usage));

@@ -76,6 +76,7 @@ constexpr const char* HELP_AFTER_GLOB_CASE =
     "  DarvEx -n file.dat                 add what is missing, keep every file already there\n"
     "  DarvEx -p -i readme.txt file.dat   print one entry, write nothing\n"
     "  DarvEx -l --json file.dat          list for a script: one JSON object a line\n"
+    "  DarvEx --codepage 932 file.dat     names in the Japanese code page, on any system\n"
     "  DarvEx file.dat                    then change a file in file/, and put it back:\n"
     "  DarvEx -c new.dat --like file.dat file\n"
     "  DarvEx --diff file.dat new.dat     see what the new archive changed\n";

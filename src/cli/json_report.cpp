@@ -5,10 +5,11 @@
 
 namespace darvex {
 
-void add_stored_name(json_object& object, const std::string& stored) {
-  const std::optional<std::string> text = platform::name_as_text(stored.c_str());
+void add_stored_name(json_object& object, const std::string& stored, const name_encoding& names) {
+  const std::optional<std::string> text = names.text_of(stored);
   object.text("name", text.value_or(stored));
-  if (!text || !is_utf8(*text)) object.text("name_bytes", hex_bytes(stored));
+  const bool bytes_told = names.chosen() ? text == stored : text && is_utf8(*text);
+  if (!bytes_told) object.text("name_bytes", hex_bytes(stored));
 }
 
 namespace {
@@ -42,7 +43,7 @@ class json_report final : public archive_command {
   void show(const planned_entry& entry, const entry_outcome& outcome, console& screen) override {
     json_object object;
     object.number("entry", entry.position);
-    add_stored_name(object, entry.name);
+    add_stored_name(object, entry.name, screen.names());
     object.number("size", entry.size).number("offset", entry.start);
     if (entry.span_known()) {
       object.number("span", entry.span_length());

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <utility>
 
 #include "cli/option_table.hpp"
 #include "format/deflate.hpp"
+#include "platform/code_page.hpp"
 
 namespace darvex {
 namespace {
@@ -50,6 +52,23 @@ std::string apply_number(const option_row& known, bool as_long, const std::strin
            " to " + std::to_string(high) + ", not '" + value + "'";
   }
   field = *number;
+  return {};
+}
+
+// Sets the code page names are read in from --codepage's value; returns what is wrong with it,
+// or an empty string.
+std::string apply_code_page(const option_row& known, bool as_long, const std::string& value, options& chosen) {
+  const std::optional<unsigned> code_page = platform::code_page_named(value);
+  if (!code_page) {
+    return "option " + shown(known, as_long) +
+           " takes a Windows code page (1250 to 1258, 874, 932, 936, 949, 950, 437 or 850) or utf-8, not '" + value +
+           "'";
+  }
+  try {
+    chosen.names = name_encoding(*code_page);
+  } catch (const std::runtime_error& unconvertible) {
+    return "option " + shown(known, as_long) + ": " + unconvertible.what();
+  }
   return {};
 }
 
@@ -120,6 +139,8 @@ std::string apply(const option_row& known, bool as_long, const std::string& valu
       chosen.directory = value;
       chosen.directory_option = shown(known, as_long);
       break;
+    case option_id::codepage:
+      return apply_code_page(known, as_long, value, chosen);
     case option_id::jobs:
       return apply_number(known, as_long, value, "jobs", 1, MAX_JOBS, chosen.jobs);
     case option_id::strip_components:

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "select/name_encoding.hpp"
+
 namespace darvex {
 
 enum class command {
@@ -39,6 +41,7 @@ struct options {
   bool quiet = false;                    // -q
   unsigned jobs = 0;                     // -j: 0 for the default
   unsigned strip_components = 0;         // --strip-components: leading name parts dropped
+  name_encoding names;                   // --codepage: how stored names are read and written
   std::vector<std::string> archives;
   std::string created;              // -c: the archive to make
   std::string folder;               // -c: the folder it is made from, the one operand

@@ -61,6 +61,13 @@ TEST(Options, ReadsEachOptionInEachOfItsForms) {
          EXPECT_EQ(o.includes, (args{"*.xml"}));
          EXPECT_EQ(o.archives, (args{"old.dat", "new.dat"}));
        }},
+      {{"-l", "a.dat"}, [](const options& o) { EXPECT_FALSE(o.names.chosen()) << "the system's reading"; }},
+      {{"--codepage", "932", "-l", "a.dat"}, [](const options& o) { EXPECT_TRUE(o.names.chosen()); }},
+      {{"--codepage=CP1252", "-c", "n.dat", "d"},
+       [](const options& o) {
+         EXPECT_EQ(o.names.stored_of("caf\xC3\xA9"), "caf\xE9") << "names stored in the code page";
+       }},
+      {{"--codepage", "utf-8", "--diff", "a.dat", "b.dat"}, [](const options& o) { EXPECT_TRUE(o.names.chosen()); }},
       {{"-h", "--bogus"}, [](const options& o) { EXPECT_EQ(o.what, command::help); }},
       {{"--version"}, [](const options& o) { EXPECT_EQ(o.what, command::version); }},
       {{}, [](const options& o) { EXPECT_EQ(o.what, command::usage_text); }},
@@ -139,6 +146,12 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--diff", "-c", "n.dat", "a"}, "'-c' and '--diff' cannot be used together"},
       {{"--diff", "-d", "out", "a.dat", "b.dat"}, "'-d' cannot be used with '--diff'"},
       {{"--diff", "--sync", "a.dat", "b.dat"}, "'--sync' needs '-c'"},
+      {{"--codepage"}, "option '--codepage' needs CP"},
+      {{"--codepage", "1259", "a.dat"},
+       "option '--codepage' takes a Windows code page (1250 to 1258, 874, 932, 936, 949, 950, 437 or 850) or "
+       "utf-8, not '1259'"},
+      {{"--codepage=latin1", "a.dat"}, "not 'latin1'"},
+      {{"--codepage", "", "a.dat"}, "not ''"},
   };
   for (const auto& c : cases) {
     const std::string error = parse_options(c.given).error;

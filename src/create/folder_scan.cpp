@@ -22,21 +22,23 @@ std::string stored_text(const entry_path& path) {
   return text;
 }
 
-// Why the file at `path` cannot be an entry of its own name, or nullptr.
-const char* name_trouble(const entry_path& path, const std::string& text, const std::optional<std::string>& stored) {
-  if (!stored) return "name cannot be stored in the system's ANSI code page";
+// Why the file at `path` cannot be an entry of its own name, or nothing. `not_stored` says why a
+// name without stored bytes has none.
+std::optional<std::string> name_trouble(const entry_path& path, const std::string& text,
+                                        const std::optional<std::string>& stored, const std::string& not_stored) {
+  if (!stored) return not_stored;
   if (stored->size() > MAX_NAME_LENGTH) return "name longer than the 255 bytes an archive stores";
   if (unsafe_name_reason(text.c_str()) != nullptr || path_of_entry(text).parts != path.parts) {
     return "name would not extract to this file (a '\\' in it, or a name extraction refuses)";
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 class folder_scanner {
  public:
-  folder_scanner(const std::string& root_path, const std::vector<std::string>& excludes,
+  folder_scanner(const std::string& root_path, const std::vector<std::string>& excludes, const name_encoding& names,
                  std::vector<source_file>& files)
-      : root_path_(root_path), excludes_(excludes), files_(files) {}
+      : root_path_(root_path), excludes_(excludes), names_(names), files_(files) {}
 
   maybe_problem scan(const platform::directory& folder, entry_path& path) {
     std::vector<platform::directory::listed> names;
@@ -64,8 +66,9 @@ class folder_scanner {
     source_file file;
     file.path = path;
     file.key = file_key(path);
-    const std::optional<std::string> stored = platform::stored_from_text(text);
-    if (const char* reason = name_trouble(path, text, stored)) return trouble(root_path_, path, reason);
+    std::string not_stored;
+    const std::optional<std::string> stored = names_.stored_of(text, &not_stored);
+    if (auto reason = name_trouble(path, text, stored, not_stored)) return trouble(root_path_, path, *reason);
     file.stored_name = *stored;
     file.stamp = found.stamp;
     file.size = found.stamp.size;
@@ -83,6 +86,7 @@ class folder_scanner {
 
   const std::string& root_path_;
   const folded_patterns excludes_;
+  const name_encoding& names_;
   std::vector<source_file>& files_;
 };
 
@@ -105,10 +109,11 @@ std::string shown_path(const std::string& root_path, const entry_path& path) {
 }
 
 maybe_problem scan_folder(const platform::directory& root, const std::string& root_path,
-                          const std::vector<std::string>& excludes, std::vector<source_file>& files) {
+                          const std::vector<std::string>& excludes, const name_encoding& names,
+                          std::vector<source_file>& files) {
   files.clear();
   entry_path path;
-  folder_scanner scanner(root_path, excludes, files);
+  folder_scanner scanner(root_path, excludes, names, files);
   if (auto failure = scanner.scan(root, path)) return failure;
   std::sort(files.begin(), files.end(),
             [](const source_file& a, const source_file& b) { return a.path.parts < b.path.parts; });

@@ -13,6 +13,7 @@
 #include "platform/file_state.hpp"
 #include "platform/platform.hpp"
 #include "select/entry_name.hpp"
+#include "select/name_encoding.hpp"
 
 namespace darvex {
 
@@ -33,11 +34,12 @@ std::string file_key(const entry_path& path);
 std::string shown_path(const std::string& root_path, const entry_path& path);
 
 // Finds every file under `root` (named `root_path` in messages) that none of `excludes` takes
-// (patterns as -x reads them, matched against the stored name), sorted by their parts. Each
-// one's name must be one the archive can store and extraction gives back: at most 255 bytes, in
-// the system's code page, and safe to create.
+// (patterns as -x reads them, matched against the name as text), sorted by their parts. Each
+// one's name must be one the archive can store and extraction gives back: at most 255 bytes,
+// stored as `names` stores text (in the code page chosen, or the system's), and safe to create.
 [[nodiscard]] maybe_problem scan_folder(const platform::directory& root, const std::string& root_path,
-                                        const std::vector<std::string>& excludes, std::vector<source_file>& files);
+                                        const std::vector<std::string>& excludes, const name_encoding& names,
+                                        std::vector<source_file>& files);
 
 // A problem naming the file of `files` that is `identity`, `what` it is ("the archive being
 // made"): it cannot go into itself. Nothing when none is.

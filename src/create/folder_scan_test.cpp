@@ -16,7 +16,7 @@ class FolderScan : public ::testing::Test {
   maybe_problem scan(const std::vector<std::string>& excludes = {}) {
     platform::directory root;
     EXPECT_EQ(root.open((dir_ / "in").string()), 0);
-    return scan_folder(root, "in", excludes, files_);
+    return scan_folder(root, "in", excludes, {}, files_);
   }
   std::vector<std::string> stored_names() const {
     std::vector<std::string> names;

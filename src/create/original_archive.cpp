@@ -5,7 +5,7 @@
 
 namespace darvex {
 
-maybe_problem read_original(const std::string& path, original_archive& original) {
+maybe_problem read_original(const std::string& path, original_archive& original, const name_encoding& names) {
   inflater inflate;
   loaded_index index;
   if (auto failure = original.file.open(path)) return failure;
@@ -19,7 +19,7 @@ maybe_problem read_original(const std::string& path, original_archive& original)
                                                           " lies inside the 12-byte header: it cannot be kept");
   }
   original.index.assign(reinterpret_cast<const char*>(index.bytes.get()), index.inflated.produced);
-  original.layout = {index.index_offset, plan_entries(*table, count, index.index_offset).entries};
+  original.layout = {index.index_offset, plan_entries(*table, count, index.index_offset, {.names = names}).entries};
   return std::nullopt;
 }
 

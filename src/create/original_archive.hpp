@@ -19,9 +19,11 @@ struct original_archive {
   original_layout layout;
 };
 
-// Reads the archive at `path` (command-line text). An index that does not load, or whose offset
-// lies inside the header (where the new index_offset is written), is a problem.
-[[nodiscard]] maybe_problem read_original(const std::string& path, original_archive& original);
+// Reads the archive at `path` (command-line text), its names read by `names`. An index that does
+// not load, or whose offset lies inside the header (where the new index_offset is written), is a
+// problem.
+[[nodiscard]] maybe_problem read_original(const std::string& path, original_archive& original,
+                                          const name_encoding& names = {});
 
 // The folder's table.bin as an index, left empty when there is none. A table.bin that is not
 // INDEX_BUFFER_SIZE bytes, or lists more than MAX_ENTRIES records, is a problem.

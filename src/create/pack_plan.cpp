@@ -42,12 +42,12 @@ pack_piece piece_of(piece_kind kind, std::uint64_t start = 0, std::uint64_t end 
   return piece;
 }
 
-std::vector<record_view> view_records(const index_image& index, const std::vector<std::string>& excludes) {
-  const folded_patterns excluded(excludes);
+std::vector<record_view> view_records(const index_image& index, const pack_choices& choices) {
+  const folded_patterns excluded(choices.excludes);
   std::vector<record_view> views;
   for (const index_image::record& r : index.records()) {
     record_view view;
-    view.text = platform::name_as_text(r.name.c_str());
+    view.text = choices.names.text_of(r.name);
     const std::string text = view.text.value_or(r.name);
     view.path = path_of_entry(text);
     view.key = file_key(view.path);
@@ -84,7 +84,7 @@ class pack_planner {
  public:
   pack_planner(const index_image& index, const std::vector<source_file>& files, const pack_choices& choices,
                const std::string& root_path)
-      : records_(view_records(index, choices.excludes)), files_(files), sync_(choices.sync), root_path_(root_path) {
+      : records_(view_records(index, choices)), files_(files), sync_(choices.sync), root_path_(root_path) {
     for (std::size_t i = 0; i < files.size(); ++i) file_at_[files[i].key] = i;
   }
 

@@ -23,6 +23,7 @@
 #include "format/index_image.hpp"
 #include "format/problem.hpp"
 #include "select/entry_plan.hpp"
+#include "select/name_encoding.hpp"
 
 namespace darvex {
 
@@ -85,6 +86,7 @@ struct pack_plan {
 struct pack_choices {
   std::vector<std::string> excludes;  // -x: the records (and files) these take are left out
   bool sync = false;                  // --sync: a record whose file is missing is left out
+  name_encoding names{};              // how records' names are read as the text of their files
 };
 
 // Plans the archive from `index` (the records to start from: the original's, table.bin's, or

@@ -106,7 +106,7 @@ maybe_problem check_index_bytes(const archive_file& archive, const loaded_index&
 }  // namespace
 
 maybe_problem read_back(platform::file_handle file, const std::string& path, const written_archive& written,
-                        unsigned jobs, platform::stop_check stopped) {
+                        unsigned jobs, platform::stop_check stopped, const name_encoding& names) {
   archive_file archive;
   if (auto failure = archive.open(std::move(file), path)) return failure;
   inflater inflate;
@@ -121,7 +121,7 @@ maybe_problem read_back(platform::file_handle file, const std::string& path, con
     return archive.trouble(problem_kind::output, "does not read back as written: it lists " + std::to_string(count) +
                                                      " entries, not " + std::to_string(written.checks.size()));
   }
-  const entry_plan plan = plan_entries(*table, count, index.index_offset);
+  const entry_plan plan = plan_entries(*table, count, index.index_offset, {.names = names});
   checking_sink sink(archive, written);
   difference_finder finder(archive, written);
   extract_entries(archive, plan, sink, finder, jobs, stopped);

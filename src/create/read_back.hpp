@@ -11,13 +11,15 @@
 
 #include "create/write_archive.hpp"
 #include "extract/extract_entries.hpp"
+#include "select/name_encoding.hpp"
 
 namespace darvex {
 
 // Checks the archive open as `file` (`path` in messages) against `written`, with `jobs`
-// workers. A difference is a problem of the archive's; a run cut short by `stopped` ends with
-// none.
+// workers, its names read by `names` as they were written. A difference is a problem of the
+// archive's; a run cut short by `stopped` ends with none.
 [[nodiscard]] maybe_problem read_back(platform::file_handle file, const std::string& path,
-                                      const written_archive& written, unsigned jobs, platform::stop_check stopped);
+                                      const written_archive& written, unsigned jobs, platform::stop_check stopped,
+                                      const name_encoding& names = {});
 
 }  // namespace darvex

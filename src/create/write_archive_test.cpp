@@ -42,7 +42,7 @@ class WriteArchive : public ::testing::Test {
   std::string pack(unsigned jobs) {
     EXPECT_FALSE(read_original((dir_ / "old.dat").string(), original_));
     EXPECT_EQ(folder_.open((dir_ / "in").string()), 0);
-    EXPECT_FALSE(scan_folder(folder_, "in", {}, files_));
+    EXPECT_FALSE(scan_folder(folder_, "in", {}, {}, files_));
     EXPECT_FALSE(plan_pack(*index_image::parse(original_.index), &original_.layout, files_, {}, "in", plan_));
     platform::directory out;
     EXPECT_EQ(out.open(dir_.path().string()), 0);

@@ -34,7 +34,7 @@ struct entry_path {
   bool folder = false;             // the name ends in a separator: a folder entry
 };
 
-// The path of the entry named `text` (a stored name as platform::name_as_text gives it): its parts
+// The path of the entry named `text` (a stored name as name_encoding::text_of gives it): its parts
 // between '/' and '\\' on every system, empty and "." parts dropped, each part trimmed of trailing
 // dots and spaces where Windows' name rules apply (as Windows trims them), less its first `strip`
 // parts. No parts when nothing is left.

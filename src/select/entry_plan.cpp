@@ -13,9 +13,9 @@ std::string bytes(std::uint64_t count) { return std::to_string(count) + " bytes"
 
 problem refused(std::string reason) { return {problem_kind::refused_entry, {}, std::move(reason)}; }
 
-// Why the entry's name must not be created.
-std::optional<problem> name_refusal(const std::optional<std::string>& text) {
-  if (!text) return refused("name is not valid in the system's ANSI code page");
+// Why the entry's name must not be created. `not_text` says why a name that is not text is not.
+std::optional<problem> name_refusal(const std::optional<std::string>& text, const std::string& not_text) {
+  if (!text) return refused(not_text);
   if (const char* unsafe = unsafe_name_reason(text->c_str())) return refused(std::string("unsafe name: ") + unsafe);
   return std::nullopt;
 }
@@ -103,17 +103,18 @@ bool names_table(const entry_path& path) {
 
 // Entry `slot` of the table with its span and verdict. `text` receives its name as text.
 planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t end, std::uint32_t index_offset,
-                     std::uint64_t read_up_to, unsigned strip, std::optional<std::string>& text) {
+                     std::uint64_t read_up_to, const entry_selection& selection, std::optional<std::string>& text) {
   planned_entry entry;
   entry.position = slot + 1;
   entry.name = table.names[slot];
   entry.start = table.offsets[slot];
   entry.end = end;
   entry.size = table.sizes[slot];
-  text = platform::name_as_text(entry.name.c_str());
-  entry.path = path_of_entry(text.value_or(entry.name), strip);
+  std::string not_text;
+  text = selection.names.text_of(entry.name, &not_text);
+  entry.path = path_of_entry(text.value_or(entry.name), selection.strip_components);
   entry.names_table = names_table(entry.path);
-  entry.refusal = name_refusal(text);
+  entry.refusal = name_refusal(text, not_text);
   if (!entry.refusal) entry.refusal = span_refusal(entry, index_offset, read_up_to);
   if (!entry.refusal) entry.refusal = path_refusal(entry);
   return entry;
@@ -185,12 +186,12 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   std::uint64_t read_up_to = 0;
   for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
     std::optional<std::string> text;
-    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection.strip_components, text);
+    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection, text);
     if (!entry.refused()) read_up_to = entry.end;
     if (!includes.empty() || !excludes.empty()) {
-      if (!includes.empty()) plan.all_names.push_back(entry.name);
+      if (!includes.empty()) plan.all_names.push_back(text.value_or(entry.name));
       // Patterns match the name as text, in the case names are compared in (the stored bytes
-      // where they are not text in the system's code page).
+      // where they are not text in the code page names are read in).
       const std::string folded = platform::case_folded(text.value_or(entry.name));
       // Every include is tried, so that one is unmatched only when it matches no entry at all.
       const bool included = includes.match_all(folded) || includes.empty();

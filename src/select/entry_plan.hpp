@@ -11,6 +11,7 @@
 
 #include "format/archive.hpp"
 #include "select/entry_name.hpp"
+#include "select/name_encoding.hpp"
 
 namespace darvex {
 
@@ -39,11 +40,13 @@ struct planned_entry {
 // Which entries a run takes: those whose names match one of `includes` (every entry when there
 // is none) and none of `excludes`, and that keep a part once their first `strip_components`
 // parts are dropped. A pattern without wildcards also takes everything under the folder it
-// names ("data/tex" takes "data\\tex\\rock.dds").
+// names ("data/tex" takes "data\\tex\\rock.dds"). Names are read as text by `names`: patterns
+// match that text and paths are made of it; a name that is not text there is refused.
 struct entry_selection {
-  std::vector<std::string> includes;
-  std::vector<std::string> excludes;
+  std::vector<std::string> includes{};
+  std::vector<std::string> excludes{};
   unsigned strip_components = 0;
+  name_encoding names{};
 };
 
 struct entry_plan {
@@ -53,8 +56,8 @@ struct entry_plan {
   std::uint64_t largest_span = 0;
   std::uint32_t largest_size = 0;
   std::vector<std::string> unmatched;  // the includes that match no entry at all
-  // Every entry's stored name, selected or not, when there are includes: where a hint for an
-  // unmatched one is looked for.
+  // Every entry's name as text (its stored bytes where it is none), selected or not, when there
+  // are includes: where a hint for an unmatched one is looked for.
   std::vector<std::string> all_names;
 };
 

@@ -124,5 +124,24 @@ TEST(EntryPlan, AnEntryWaitsForTheNearestSelectedWriterOfItsFile) {
   EXPECT_EQ(plan.entries[1].waits_for, std::nullopt);
 }
 
+// With a code page chosen, paths are made of each name's text, so that a double-byte character
+// whose trail byte is '\' (932's 0x95 0x5C) stays one character of one part; patterns match the
+// text; a name that is not text there is refused, with the byte that is not.
+TEST(EntryPlan, NamesReadInACodePageMakeTheirPathsOfTheirText) {
+  const std::vector<record> records{{"dir\\\x95\x5C.txt", 12, 1}, {"bad\x81\x20.txt", 13, 1}, {"x.txt", 14, 1}};
+  const entry_plan plan = plan_of(records, 100, {.names = name_encoding(932)});
+  ASSERT_EQ(plan.entries.size(), 3u);
+  EXPECT_EQ(plan.entries[0].path.parts, (std::vector<std::string>{"dir", "\xE8\xA1\xA8.txt"}));
+  EXPECT_FALSE(plan.entries[0].refused()) << refusal_of(plan.entries[0]);
+  EXPECT_EQ(plan.entries[0].name, records[0].name) << "the stored bytes stay as stored";
+  EXPECT_EQ(refusal_of(plan.entries[1]),
+            "name is not valid in code page 932: byte 0x81 at offset 3 begins no character");
+
+  const entry_plan picked = plan_of(records, 100, {{"dir/\xE8\xA1\xA8.txt", "*\x95*"}, {}, 0, name_encoding(932)});
+  ASSERT_EQ(picked.entries.size(), 1u);
+  EXPECT_EQ(picked.entries[0].position, 1u);
+  EXPECT_EQ(picked.unmatched, std::vector<std::string>{"*\x95*"}) << "patterns see text, not stored bytes";
+}
+
 }  // namespace
 }  // namespace darvex

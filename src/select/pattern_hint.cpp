@@ -17,9 +17,7 @@ struct name_forms {
 std::vector<name_forms> forms_of(const std::vector<std::string>& names) {
   std::vector<name_forms> forms;
   for (const std::string& name : names) {
-    std::string text = platform::name_as_text(name.c_str()).value_or(name);
-    std::string folded = platform::case_folded(text);
-    forms.push_back({std::move(text), std::move(folded)});
+    forms.push_back({name, platform::case_folded(name)});
   }
   return forms;
 }

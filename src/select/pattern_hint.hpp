@@ -17,8 +17,9 @@ struct pattern_hint {
   std::string example;  // the first name it matches, as text
 };
 
-// A hint for `pattern`, which matches none of `names` (stored names, in index order); nothing
-// when no pattern near it matches either. Letters compare as -i compares them.
+// A hint for `pattern`, which matches none of `names` (the names as text, as patterns see them,
+// in index order); nothing when no pattern near it matches either. Letters compare as -i
+// compares them.
 std::optional<pattern_hint> hint_for(std::string_view pattern, const std::vector<std::string>& names);
 
 }  // namespace darvex
