@@ -39,6 +39,10 @@ if(MINGW)
   # runtime and zlib linked in.
   set_target_properties(darvex_library PROPERTIES PREFIX "")
   target_link_options(darvex_library PRIVATE -static $<$<CONFIG:Release,MinSizeRel>:-s>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # As the 32-bit executable: no import newer than Windows XP (see the file).
+    target_sources(darvex_library PRIVATE src/platform/tick_count_xp_windows.cpp)
+  endif()
 elseif(NOT APPLE)
   # Every symbol resolved at link time; only darvex_* exported (the C++ library's templates
   # instantiated inside are not hidden by -fvisibility alone).
