@@ -44,10 +44,13 @@ if(MINGW)
     target_sources(darvex_library PRIVATE src/platform/tick_count_xp_windows.cpp)
   endif()
 elseif(NOT APPLE)
-  # Every symbol resolved at link time; only darvex_* exported (the C++ library's templates
-  # instantiated inside are not hidden by -fvisibility alone).
-  target_link_options(darvex_library PRIVATE LINKER:--no-undefined
-                      LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/darvex.map)
+  # Only darvex_* exported (the C++ library's templates instantiated inside are not hidden by
+  # -fvisibility alone), and every symbol resolved at link time, but in sanitizer builds, whose
+  # runtime clang links into the executable only.
+  target_link_options(darvex_library PRIVATE LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/darvex.map)
+  if(NOT DARVEX_SANITIZER_FLAGS)
+    target_link_options(darvex_library PRIVATE LINKER:--no-undefined)
+  endif()
   set_target_properties(darvex_library PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/darvex.map)
 endif()
 
