@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Windows builds: builds libdeflate for both MinGW-w64 targets from Debian's source package,
-# cross-builds DarvEx.exe for i686 and x86_64 (warnings as errors), checks that each is a
-# standalone, stripped PE executable of its width with its manifest, libdeflate linked in and
-# (32-bit) no import newer than Windows XP, and runs the black-box tests against the x86_64 one
+# cross-builds DarvEx.exe and darvex.dll for i686 and x86_64 (warnings as errors), checks that
+# each executable is a standalone, stripped PE executable of its width with its manifest,
+# libdeflate linked in and (32-bit, the DLL too) no import newer than Windows XP, and runs the black-box tests against the x86_64 one
 # under wine64. The i686 one is checked but never run: these machines' kernels run no 32-bit
 # code. The test programs are the native ones in build/.
 set -euo pipefail
@@ -59,11 +59,26 @@ expect_release() {
   echo "windows: $exe has its manifest, no debug sections, libdeflate ($(wc -c <"$exe") bytes)"
 }
 
+# expect_dll TARGET: darvex.dll imports only what every Windows has, as the executable does, and
+# exports the C API's functions and nothing else.
+expect_dll() {
+  local dll="build-windows-$1/darvex.dll" objdump="$1-w64-mingw32-objdump" imports exports
+  imports=$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
+  [ "$imports" = "KERNEL32.dll msvcrt.dll " ] || fail "$dll imports $imports"
+  exports=$("$objdump" -p "$dll" | sed -n 's/^\s*\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_]*\)$/\1/p')
+  grep -qx darvex_open <<<"$exports" || fail "$dll does not export darvex_open"
+  if grep -vq '^darvex_' <<<"$exports"; then fail "$dll exports more than darvex_*: $exports"; fi
+  echo "windows: $dll imports $imports, exports $(wc -l <<<"$exports") darvex_* functions"
+}
+
 expect_pe i686 pei-i386
 expect_pe x86_64 pei-x86-64
+expect_dll i686
+expect_dll x86_64
 expect_release i686
 expect_release x86_64
 bash .ci/check-xp-imports.sh build-windows-i686/DarvEx.exe
+bash .ci/check-xp-imports.sh build-windows-i686/darvex.dll
 
 # The test programs are native; the wine test preset points them at the x86_64 DarvEx.exe.
 cmake --build --preset default

@@ -3,17 +3,11 @@
 #include <memory>
 #include <optional>
 
-#include "format/file_kind.hpp"
 #include "platform/process.hpp"
 #include "select/pattern_hint.hpp"
 
 namespace darvex {
 namespace {
-
-// `failure` of the index to load, in plain words where the start of the file tells more.
-problem plainly(const archive_file& archive, const problem& failure) {
-  return plain_load_failure(archive, failure).value_or(failure);
-}
 
 // Why `pattern` selected nothing, with a pattern near it that would have selected something.
 std::string unmatched_reason(const std::string& pattern, const entry_plan& plan) {
@@ -60,28 +54,6 @@ class entry_reporter final : public entry_listener {
 };
 
 }  // namespace
-
-maybe_problem load_archive(const std::string& archive_path, const entry_selection& selection, loaded_archive& loaded,
-                           archive_command* command) {
-  inflater inflate;
-  if (auto failure = loaded.archive.open(archive_path)) return failure;
-  if (command != nullptr) {
-    if (auto failure = command->before_index(loaded.archive)) return failure;
-  }
-  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return plainly(loaded.archive, *failure);
-  if (auto failure = check_index(loaded.archive, loaded.index)) return plainly(loaded.archive, *failure);
-  const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
-  std::uint32_t entry_count = 0;
-  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) {
-    return plainly(loaded.archive, *failure);
-  }
-  // Only an index that holds together makes an output directory: a run that stops leaves none.
-  if (command != nullptr) {
-    if (auto failure = command->index_loaded(loaded.index)) return failure;
-  }
-  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, selection);
-  return std::nullopt;
-}
 
 exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,
                                 console& screen) {

@@ -15,6 +15,7 @@
 #include "extract/extract_entries.hpp"
 #include "format/archive.hpp"
 #include "select/entry_plan.hpp"
+#include "select/load_archive.hpp"
 
 namespace darvex {
 
@@ -24,13 +25,10 @@ struct entry_tally {
   std::uint32_t failures = 0;  // refused, damaged or not written
 };
 
-class archive_command {
+// Its load_steps: extraction names its directory before the index is read, and makes it and
+// writes table.bin once the index is loaded and its records read.
+class archive_command : public load_steps {
  public:
-  // Runs once the archive is open, before its index is read: extraction names its directory here.
-  virtual maybe_problem before_index(const archive_file&) { return std::nullopt; }
-  // Runs once the index is loaded and its records read: extraction makes its directory and
-  // writes table.bin here.
-  virtual maybe_problem index_loaded(const loaded_index&) { return std::nullopt; }
   // Runs when the run stops before its entries: extraction takes back the folders it made.
   virtual void stopped() {}
   // Where entries' inflated bytes go, or nullptr for a command that reads no entry.
@@ -49,19 +47,6 @@ class archive_command {
  protected:
   ~archive_command() = default;
 };
-
-// What a command reads of an archive before its entries.
-struct loaded_archive {
-  archive_file archive;
-  loaded_index index;
-  entry_plan plan;
-};
-
-// Opens the archive at `archive_path`, loads and checks its index (a failure in plain words where
-// the start of the file tells more) and plans the entries `selection` takes; `command`, when
-// there is one, runs its steps on the way.
-[[nodiscard]] maybe_problem load_archive(const std::string& archive_path, const entry_selection& selection,
-                                         loaded_archive& loaded, archive_command* command = nullptr);
 
 // Runs `command` on the archive at `archive_path`; every problem is reported on `screen`.
 exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,

@@ -1,7 +1,5 @@
-// -c: an archive made from a folder, written beside its name and renamed onto it only once it
-// reads back as written and is on the disk. What goes in is planned from the records to start
-// from (the original's with --like, else the folder's table.bin, else none) and the folder's
-// files; the archive layer writes it and reads it back; this file says what happens.
+// -c: an archive made from a folder by create_archive (create/create_archive.hpp); this file
+// says what happens: a line for each record, a closing line, a progress line at a terminal.
 
 #include <algorithm>
 #include <memory>
@@ -10,14 +8,9 @@
 
 #include "cli/commands.hpp"
 #include "cli/create_report.hpp"
-#include "cli/output_dir.hpp"
 #include "cli/run_progress.hpp"
-#include "create/original_archive.hpp"
-#include "create/pack_plan.hpp"
-#include "create/read_back.hpp"
-#include "create/write_archive.hpp"
+#include "create/create_archive.hpp"
 #include "format/deflate.hpp"
-#include "platform/file_state.hpp"
 #include "platform/process.hpp"
 
 namespace darvex {
@@ -55,30 +48,20 @@ class progress_relay final : public pack_listener {
   run_progress* progress_ = nullptr;
 };
 
-class create_run {
+// The run's lines and, at a terminal, its progress line: create_archive's observer.
+class create_run final : public create_observer {
  public:
   create_run(const options& chosen, console& screen)
       : chosen_(chosen), screen_(screen), report_(create_report_for(chosen, screen)) {}
 
   maybe_problem run() {
-    if (auto failure = open_destination()) return failure;
-    if (auto failure = read_sources()) return failure;
-    if (auto failure = plan()) return failure;
-    platform::temporary_file made;
-    if (int err = destination_.create_temporary(made)) return trouble("cannot create", err);
-    // Kept from the start: no one whom the archive it replaces keeps out reads it meanwhile.
-    if (auto failure = take_permissions(made.handle(), true)) return failure;
-    if (auto failure = write(made)) return failure;
-    if (platform::interrupted()) return std::nullopt;
-    if (auto failure = take_final_permissions(made)) return failure;
-    original_.reset();  // closed before its name may be given to the new archive
-    if (int err = destination_.publish(made, place_->name)) return trouble("cannot create", err);
-    in_place_ = true;
-    const int unsynced = destination_.sync();
-    report_->close(chosen_.created);
-    if (progress_) progress_->finish();
-    if (unsynced != 0) return trouble("in place, but its folder's entry could not be synced", unsynced);
-    return std::nullopt;
+    const create_request request{
+        chosen_.created,      chosen_.folder,
+        chosen_.like,         chosen_.excludes,
+        chosen_.sync,         static_cast<int>(chosen_.level.value_or(DEFAULT_COMPRESSION_LEVEL)),
+        jobs_to_use(chosen_), platform::interrupted,
+        chosen_.names};
+    return create_archive(request, *this, in_place_);
   }
 
   bool in_place() const { return in_place_; }
@@ -88,94 +71,29 @@ class create_run {
     if (progress_) progress_->finish(false);
   }
 
+  void planned(const pack_plan& plan, const std::vector<source_file>& files) override {
+    warn_of_names_as_text_bytes(plan, files);
+    relay_.emplace(plan, files, *report_);
+    if (!chosen_.quiet && screen_.err_is_terminal()) {
+      progress_.emplace(screen_, relay_->total(plan), terminal_report{true, "packed"});
+      relay_->show_on(*progress_);
+    }
+  }
+  void entry_packed(const packed_entry& entry) override { relay_->entry_packed(entry); }
+  void archive_in_place() override {
+    report_->close(chosen_.created);
+    if (progress_) progress_->finish();
+  }
+
  private:
-  maybe_problem read_sources() {
-    if (int err = folder_.open(chosen_.folder))
-      return problem{problem_kind::source, chosen_.folder, "cannot open", err};
-    if (chosen_.like) {
-      original_ = std::make_unique<original_archive>();
-      if (auto failure = read_original(*chosen_.like, *original_, chosen_.names)) return failure;
-    } else if (auto failure = read_table_dump(folder_, chosen_.folder, table_)) {
-      return failure;
-    }
-    return scan_folder(folder_, chosen_.folder, chosen_.excludes, chosen_.names, files_);
-  }
-
-  // The folder the new archive goes in, and what it replaces there: a file, whose permissions it
-  // takes over; a link or anything else but a file is never replaced.
-  maybe_problem open_destination() {
-    place_ = place_of_file(chosen_.created);
-    if (!place_) return trouble("names no file (it ends in a separator, '.' or '..')");
-    if (int err = destination_.open(place_->folder)) return trouble("cannot open its folder", err);
-    platform::standing found;
-    if (int err = destination_.look(place_->name, found)) return trouble("cannot create", err);
-    if (found.kind == platform::standing_kind::folder) return trouble("is a folder");
-    if (found.kind == platform::standing_kind::other) {
-      return trouble("is a symbolic link, FIFO or device, which -c never replaces: name the file itself");
-    }
-    if (found.kind == platform::standing_kind::file) {
-      made_identity_ = found.identity;
-      if (auto failure = read_permissions()) return failure;
-    }
-    destination_.remove_leftovers();
-    return std::nullopt;
-  }
-
-  maybe_problem read_permissions() {
-    platform::file_handle file;
-    platform::file_type type = platform::file_type::other;
-    platform::file_permissions permissions;
-    int err = destination_.open_file(place_->name, file, type);
-    if (err == 0) err = platform::permissions_of(file, permissions);
-    if (err != 0) return trouble("cannot read its permissions", err);
-    replaced_ = permissions;
-    return std::nullopt;
-  }
-
-  // Gives the new archive the permissions of the one it replaces, if it replaces one.
-  maybe_problem take_permissions(const platform::file_handle& made, bool being_written) const {
-    if (!replaced_) return std::nullopt;
-    if (int err = platform::give_permissions(made, *replaced_, being_written)) {
-      return trouble("cannot give it the permissions of the archive it replaces", err);
-    }
-    return std::nullopt;
-  }
-
-  // The same once it is whole, through a handle of its own that is closed again before the rename.
-  maybe_problem take_final_permissions(const platform::temporary_file& made) const {
-    if (!replaced_) return std::nullopt;
-    platform::file_handle whole;
-    if (int err = made.open_for_reading(whole)) return trouble("cannot read back", err);
-    return take_permissions(whole, false);
-  }
-
-  maybe_problem plan() {
-    if (made_identity_) {
-      if (auto failure = refuse_file(files_, chosen_.folder, *made_identity_, "the archive being made")) return failure;
-    }
-    if (original_) {
-      if (auto failure = refuse_file(files_, chosen_.folder, original_->file.identity(), "the archive being read")) {
-        return failure;
-      }
-    }
-    index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
-    if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_,
-                                 {chosen_.excludes, chosen_.sync, chosen_.names}, chosen_.folder, plan_)) {
-      return failure;
-    }
-    if (auto failure = check_pack_limits(plan_, files_, chosen_.folder, chosen_.created)) return failure;
-    warn_of_names_as_text_bytes();
-    return std::nullopt;
-  }
-
   // A new record whose name goes in as the bytes of its file's name (POSIX, without --codepage)
   // is read by Windows, and the games, in their ANSI code page: said once, of the first that is
   // not ASCII, where those bytes can differ.
-  void warn_of_names_as_text_bytes() const {
+  void warn_of_names_as_text_bytes(const pack_plan& plan, const std::vector<source_file>& files) const {
     if (!chosen_.names.stores_text_bytes()) return;
-    for (const pack_piece& piece : plan_.pieces) {
+    for (const pack_piece& piece : plan.pieces) {
       if (!piece.added || !piece.file) continue;
-      const source_file& file = files_[*piece.file];
+      const source_file& file = files[*piece.file];
       const auto not_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
       if (std::none_of(file.stored_name.begin(), file.stored_name.end(), not_ascii)) continue;
       screen_.report_path(shown_path(chosen_.folder, file.path),
@@ -184,46 +102,11 @@ class create_run {
     }
   }
 
-  // Writes the archive, syncs it to the disk and reads it back.
-  maybe_problem write(platform::temporary_file& made) {
-    const pack_sources sources{folder_, chosen_.folder, files_, original_ ? &original_->file : nullptr,
-                               original_ ? &original_->index : nullptr};
-    const pack_settings settings{static_cast<int>(chosen_.level.value_or(DEFAULT_COMPRESSION_LEVEL)),
-                                 jobs_to_use(chosen_), platform::interrupted};
-    progress_relay relay(plan_, files_, *report_);
-    if (!chosen_.quiet && screen_.err_is_terminal()) {
-      progress_.emplace(screen_, relay.total(plan_), terminal_report{true, "packed"});
-      relay.show_on(*progress_);
-    }
-    written_archive written;
-    if (auto failure = write_archive(plan_, sources, settings, made.handle(), chosen_.created, relay, written)) {
-      return failure;
-    }
-    if (platform::interrupted()) return std::nullopt;
-    if (int err = platform::sync_file(made.handle())) return trouble("cannot write", err);
-    if (int err = made.complete()) return trouble("cannot write", err);
-    platform::file_handle reading;
-    if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
-    return read_back(std::move(reading), chosen_.created, written, settings.jobs, platform::interrupted, chosen_.names);
-  }
-
-  problem trouble(std::string reason, int err = 0) const {
-    return {problem_kind::output, chosen_.created, std::move(reason), err};
-  }
-
   const options& chosen_;
   console& screen_;
   std::unique_ptr<create_report> report_;
   std::optional<run_progress> progress_;
-  platform::directory folder_;
-  std::unique_ptr<original_archive> original_;
-  std::optional<index_image> table_;
-  std::vector<source_file> files_;
-  std::optional<file_place> place_;
-  platform::directory destination_;
-  std::optional<platform::file_identity> made_identity_;
-  std::optional<platform::file_permissions> replaced_;  // of the file the new archive replaces
-  pack_plan plan_;
+  std::optional<progress_relay> relay_;
   bool in_place_ = false;
 };
 

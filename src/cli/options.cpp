@@ -5,17 +5,15 @@
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
-#include <thread>
 #include <utility>
 
 #include "cli/option_table.hpp"
+#include "extract/extract_entries.hpp"
 #include "format/deflate.hpp"
 #include "platform/code_page.hpp"
 
 namespace darvex {
 namespace {
-
-constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
 
 const option_row* find_short(char name) {
   if (name == LONG_ONLY) return nullptr;
@@ -294,7 +292,7 @@ parsed_options parse_options(const std::vector<std::string>& args) {
 
 unsigned jobs_to_use(const options& chosen) {
   if (chosen.jobs != 0) return chosen.jobs;
-  return std::clamp(std::thread::hardware_concurrency(), 1u, DEFAULT_JOBS_LIMIT);
+  return default_jobs();
 }
 
 }  // namespace darvex

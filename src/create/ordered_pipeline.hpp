@@ -19,8 +19,10 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
+#include "platform/process.hpp"
 #include "platform/worker_thread.hpp"
 
 namespace darvex {
@@ -33,8 +35,13 @@ template <typename item, typename thread_type, typename maker_factory, typename 
 class ordered_run {
  public:
   ordered_run(std::size_t count, maker_factory& new_maker, taker& take, weigher& weigh, std::size_t budget,
-              bool (*stopped)())
-      : count_(count), new_maker_(new_maker), take_(take), weigh_(weigh), budget_(budget), stopped_(stopped) {}
+              platform::stop_check stopped)
+      : count_(count),
+        new_maker_(new_maker),
+        take_(take),
+        weigh_(weigh),
+        budget_(budget),
+        stopped_(std::move(stopped)) {}
   ~ordered_run() { quit(); }  // then workers_, the last member, joins them
   ordered_run(const ordered_run&) = delete;
   ordered_run& operator=(const ordered_run&) = delete;
@@ -131,7 +138,7 @@ class ordered_run {
   taker& take_;
   weigher& weigh_;
   const std::size_t budget_;
-  bool (*const stopped_)();
+  const platform::stop_check stopped_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -155,9 +162,9 @@ class ordered_run {
 template <typename item, typename thread_type = platform::worker_thread, typename maker_factory, typename taker,
           typename weigher>
 bool run_in_order(std::size_t count, unsigned jobs, maker_factory&& new_maker, taker&& take, weigher&& weigh,
-                  std::size_t budget, bool (*stopped)()) {
+                  std::size_t budget, platform::stop_check stopped) {
   pipeline_detail::ordered_run<item, thread_type, maker_factory, taker, weigher> run(count, new_maker, take, weigh,
-                                                                                     budget, stopped);
+                                                                                     budget, std::move(stopped));
   const std::size_t workers_wanted = std::min<std::size_t>(jobs, count);
   if (workers_wanted <= 1 || run.start(workers_wanted) == 0) return run.in_sequence(0);
   return run.take_in_order();

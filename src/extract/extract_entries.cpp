@@ -35,6 +35,7 @@
 #include <mutex>
 #include <new>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "format/growable_buffer.hpp"
@@ -362,6 +363,11 @@ void extract_entries(const archive_file& archive, const entry_plan& plan, entry_
   const std::vector<platform::worker_thread> workers = start_workers(run, workers_wanted);
   if (workers.empty()) return extract_in_order(archive, plan, sink, listener, stopped);
   run.tell(listener, workers.size());
+}
+
+unsigned default_jobs() {
+  constexpr unsigned DEFAULT_JOBS_LIMIT = 16;
+  return std::clamp(std::thread::hardware_concurrency(), 1u, DEFAULT_JOBS_LIMIT);
 }
 
 void tell_entries(const entry_plan& plan, entry_listener& listener) {

@@ -77,6 +77,9 @@ class entry_listener {
 void extract_entries(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
                      unsigned jobs, platform::stop_check stopped = platform::never_stop);
 
+// The workers a run uses when not told: one per hardware thread, at most 16.
+unsigned default_jobs();
+
 // Tells the listener of every entry of `plan` without reading any: a refused entry's outcome is
 // its refusal, every other entry's is empty. What a listing runs.
 void tell_entries(const entry_plan& plan, entry_listener& listener);

@@ -2,6 +2,8 @@
 
 // What the process sets up before it works, and the interrupts it hears while it does.
 
+#include <functional>
+
 namespace platform {
 
 // Prepares the process: any of the standard descriptors 0, 1 and 2 that is closed is opened on
@@ -18,9 +20,11 @@ int interrupting_signal();
 // Whether an interrupt asked the run to stop.
 inline bool interrupted() { return interrupting_signal() != 0; }
 
-// Asked between pieces of work (an entry to extract, a piece of an archive to make): true once
-// the run is to stop. Work in flight is finished; the rest is not started.
-using stop_check = bool (*)();
+// Asked between pieces of work (an entry to extract, a piece of an archive to make), from any
+// of the run's threads: true once the run is to stop. Work in flight is finished; the rest is
+// not started. A function object, so that a run driven by a library call can stop on its
+// caller's word without touching another run's.
+using stop_check = std::function<bool()>;
 
 inline bool never_stop() { return false; }
 
