@@ -236,6 +236,12 @@ bool launcher_failed(const tool_result& result) {
 constexpr int LAUNCH_ATTEMPTS = 3;
 const std::string TOOL_NAME = "DarvEx";
 
+// The program that runs the tool: $DARVEX_LAUNCHER, or for a Windows build the wine64 that the
+// configure step found; empty when the tool runs by itself.
+std::string launcher_path() {
+  return environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
+}
+
 }  // namespace
 
 run_options run_options::killed_when(std::function<bool()> condition) {
@@ -263,7 +269,7 @@ run_options run_options::signalled_after(int signal, std::chrono::milliseconds d
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {
-  const std::string launcher = environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
+  const std::string launcher = launcher_path();
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(tool_path());
@@ -285,6 +291,8 @@ tool_result run_program(const std::filesystem::path& working_dir, const std::vec
 }
 
 std::string tool_path() { return environment("DARVEX_TOOL", DARVEX_TOOL_PATH); }
+
+bool runs_under_a_launcher() { return !launcher_path().empty(); }
 
 bool testing_a_windows_build() {
   const char* tool = std::getenv("DARVEX_TOOL");

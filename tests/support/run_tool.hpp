@@ -92,4 +92,8 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
+// Whether the tool runs inside another program ($DARVEX_LAUNCHER, as qemu-i386 runs a 32-bit
+// build, or Wine a Windows build): what is preloaded or traced reaches that program, not the tool.
+bool runs_under_a_launcher();
+
 }  // namespace darvex::test_support
