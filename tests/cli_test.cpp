@@ -119,6 +119,25 @@ TEST_F(Cli, ASecondRunReusesTheDirectoryAndReplacesItsFiles) {
   }
 }
 
+TEST_F(Cli, AFolderGivenAsAnArchiveIsRefusedWithTheCommandThatPacksIt) {
+  test_archive archive;
+  archive.entries = {entry("x.txt", "x")};
+  ASSERT_EQ(extract(archive).status, 0);
+  fs::create_directory(dir_ / "my folder");
+  const struct {
+    const char* folder;
+    const char* command;
+  } cases[] = {
+      {"file", "DarvEx -c file.dat --like file.dat file"},  // file.dat lies beside it
+      {"my folder", "DarvEx -c \"my folder.dat\" \"my folder\""},
+  };
+  for (const auto& c : cases) {
+    expect_stopped(run({c.folder}), std::string("\"") + c.folder +
+                                        "\": cannot open: Is a directory (to pack the folder: " + c.command + ")");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "file.dat.bak"));
+}
+
 TEST_F(Cli, ArchiveThatCannotBeOpenedCreatesNothing) {
   fs::create_directory(dir_ / "folder.dat");
   for (const std::string argument : {"missing.dat", "folder.dat"}) {

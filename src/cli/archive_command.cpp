@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/dropped_folder.hpp"
 #include "format/file_kind.hpp"
 #include "platform/process.hpp"
 #include "select/pattern_hint.hpp"
@@ -96,7 +97,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   loaded_archive loaded;
   if (auto failure = load_plan(command, chosen, archive_path, loaded)) {
     command.stopped();
-    screen.report(*failure);
+    screen.report(with_packing_command(*failure));
     return status_for(failure->kind);
   }
   exit_status status = exit_status::ok;

@@ -21,6 +21,7 @@ using file_information_function = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVO
 using query_directory_function = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK, PVOID,
                                                   ULONG, FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 using status_to_error_function = ULONG(NTAPI*)(NTSTATUS);
+using process_information_function = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
 
 // ntdll's functions, found once. ntdll.dll is in every process, so each is there; a missing one
 // makes its calls fail with NOT_IMPLEMENTED rather than crash.
@@ -30,6 +31,7 @@ struct functions {
   file_information_function query_information;
   query_directory_function query_directory;
   status_to_error_function status_to_error;
+  process_information_function query_process;
   bool wine;  // ntdll exports wine_get_version: the program runs under Wine
 };
 
@@ -47,6 +49,7 @@ const functions& ntdll() {
         find<file_information_function>(module, "NtQueryInformationFile"),
         find<query_directory_function>(module, "NtQueryDirectoryFile"),
         find<status_to_error_function>(module, "RtlNtStatusToDosError"),
+        find<process_information_function>(module, "NtQueryInformationProcess"),
         GetProcAddress(module, "wine_get_version") != nullptr,
     };
   }();
@@ -84,6 +87,15 @@ int errno_from_status(NTSTATUS status) {
 }
 
 bool under_wine() { return ntdll().wine; }
+
+std::uintptr_t parent_process_id() {
+  PROCESS_BASIC_INFORMATION basic{};
+  if (ntdll().query_process == nullptr ||
+      !succeeded(ntdll().query_process(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr))) {
+    return 0;
+  }
+  return basic.InheritedFromUniqueProcessId;
+}
 
 NTSTATUS open(HANDLE folder, std::wstring_view name, const open_request& request, file_handle& file,
               ULONG_PTR* information) {

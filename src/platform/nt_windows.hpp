@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ int errno_from_status(NTSTATUS status);
 // Whether the program runs under Wine, whose opens follow symbolic links even with
 // FILE_OPEN_REPARSE_POINT (see reached_by_name).
 bool under_wine();
+
+// The id of the process that started this one, or 0 when none did: Wine gives 0 to a program
+// started from a Linux shell.
+std::uintptr_t parent_process_id();
 
 // What to open `name` in a folder with.
 struct open_request {

@@ -236,13 +236,11 @@ bool launcher_failed(const tool_result& result) {
 constexpr int LAUNCH_ATTEMPTS = 3;
 const std::string TOOL_NAME = "DarvEx";
 
-// The program that runs the tool: $DARVEX_LAUNCHER, or for a Windows build the wine64 that the
-// configure step found; empty when the tool runs by itself.
+}  // namespace
+
 std::string launcher_path() {
   return environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
 }
-
-}  // namespace
 
 run_options run_options::killed_when(std::function<bool()> condition) {
   run_options options;

@@ -92,6 +92,10 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
+// The program that runs the tool: $DARVEX_LAUNCHER, or for a Windows build the wine64 that the
+// configure step found; empty when the tool runs by itself.
+std::string launcher_path();
+
 // Whether the tool runs inside another program ($DARVEX_LAUNCHER, as qemu-i386 runs a 32-bit
 // build, or Wine a Windows build): what is preloaded or traced reaches that program, not the tool.
 bool runs_under_a_launcher();
