@@ -400,6 +400,18 @@ TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
   }
 }
 
+TEST(CliWindows, MessagesNameFilesUnderAFolderWithBackslashes) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  fs::create_directories(dir / "in/sub");
+  write_file(dir / "in/sub/big.bin", std::string(13107201, 'b'));  // one byte past the entry buffer
+  for (const std::string folder : {"in", "in\\"}) {
+    const tool_result result = run_tool(dir.path(), {"-c", "new.dat", folder});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "DarvEx: \"in\\sub\\big.bin\": 13107201 bytes exceeds the 13107200-byte entry buffer\n");
+  }
+}
+
 const std::string CLOSING_PROMPT = "Press Enter to close this window.";
 
 bool shows(const console_session& session, const std::string& text) {
