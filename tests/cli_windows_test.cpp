@@ -412,6 +412,33 @@ TEST(CliWindows, MessagesNameFilesUnderAFolderWithBackslashes) {
   }
 }
 
+TEST(CliWindows, NoEntryReplacesTheArchiveByAnotherCaseOrASecondName) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  test_archive archive;
+  archive.entries = {entry("a.txt", "a"), entry("SELF.DAT", "x"), entry("self.dat.", "y"), entry("b.txt", "b")};
+  archive.write_to((dir / "self.dat").string());
+  const std::string before = read_file(dir / "self.dat");
+  for (const char* jobs : {"1", "3"}) {
+    const tool_result result = run_tool(dir.path(), {"-j", jobs, "-d", ".", "self.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "DarvEx: entry 2 (SELF.DAT): would replace the archive being read\n"
+              "DarvEx: entry 3 (self.dat.): would replace the archive being read\n");
+    EXPECT_EQ(read_file(dir / "self.dat"), before);
+    EXPECT_EQ(read_file(dir / "b.txt"), "b");
+  }
+  // A second name of the archive, in another folder and another case.
+  test_archive linked;
+  linked.entries = {entry("OTHER-NAME.DAT", "x"), entry("c.txt", "c")};
+  linked.write_to((dir / "linked.dat").string());
+  fs::create_directories(dir / "linked");
+  fs::create_hard_link(dir / "linked.dat", dir / "linked/other-name.dat");
+  const tool_result result = run_tool(dir.path(), {"linked.dat"});
+  EXPECT_EQ(result.err, "DarvEx: entry 1 (OTHER-NAME.DAT): would replace the archive being read\n");
+  EXPECT_EQ(read_file(dir / "linked/c.txt"), "c");
+}
+
 const std::string CLOSING_PROMPT = "Press Enter to close this window.";
 
 bool shows(const console_session& session, const std::string& text) {

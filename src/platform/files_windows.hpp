@@ -20,6 +20,10 @@ std::wstring full_path(const std::wstring& path);
 // not a folder is regular.
 file_type type_of(HANDLE file);
 
+// Which file the open handle `file` is: its volume's serial number (remembered where known, see
+// handle_memory_windows.hpp) and its index on the volume. 0, or an errno value.
+int identity_of_handle(HANDLE file, file_identity& identity);
+
 // Which file the facts of an open handle name: the volume's serial number and the file's index on it.
 inline file_identity identity_from(const BY_HANDLE_FILE_INFORMATION& facts) {
   return {facts.dwVolumeSerialNumber, (static_cast<std::uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow};

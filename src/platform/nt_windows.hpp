@@ -60,6 +60,24 @@ NTSTATUS mark_deleted(HANDLE file);
 // Sets the attributes (FILE_ATTRIBUTE_*) of the file open as `file`.
 NTSTATUS set_attributes(HANDLE file, DWORD attributes);
 
+inline constexpr NTSTATUS END_OF_FILE = static_cast<NTSTATUS>(0xC0000011L);
+
+// Reads or writes `length` bytes at `offset` of the file open (for synchronous I/O) as `file`;
+// `read` or `written` says how many. ReadFile and WriteFile with an OVERLAPPED position cost Wine
+// a call to its server for each, to post a completion that no one waits for; these do not.
+NTSTATUS read_at(HANDLE file, std::uint64_t offset, void* bytes, ULONG length, ULONG& read);
+NTSTATUS write_at(HANDLE file, std::uint64_t offset, const void* bytes, ULONG length, ULONG& written);
+
+// The attributes (FILE_ATTRIBUTE_*) of the file open as `file`: all that is asked, so that nothing
+// slower is (GetFileInformationByHandle also asks the volume, which under Wine is slow).
+NTSTATUS attributes_of(HANDLE file, DWORD& attributes);
+
+// How many names (hard links) the file open as `file` has.
+NTSTATUS links_of(HANDLE file, std::uint32_t& links);
+
+// The index of the file open as `file` on its volume, as GetFileInformationByHandle gives it.
+NTSTATUS index_of(HANDLE file, std::uint64_t& index);
+
 // The path of the file open as `file` on its volume ("\folder\name"), as the system names it.
 NTSTATUS name_of(HANDLE file, std::wstring& name);
 
