@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 MAX_README_LINES=200
-PAGES=(README.md CONTRIBUTING.md doc/install.md doc/format.md doc/windows.md doc/benchmarks.md)
+PAGES=(README.md CONTRIBUTING.md doc/install.md doc/format.md doc/repack.md doc/windows.md doc/benchmarks.md)
 COMMANDS=("    script/example" "    script/test" "cmake --workflow --preset example" "cmake --workflow --preset test")
 
 failed=0

@@ -1,7 +1,9 @@
 #include "measurements.hpp"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,34 +21,52 @@ double seconds_since(clock_type::time_point start) {
   return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+}  // namespace
+
+open_file::open_file(int descriptor, const std::string& what) : descriptor_(descriptor) {
+  if (descriptor_ < 0) throw std::runtime_error("cannot open " + what);
+}
+
+open_file::~open_file() { close(descriptor_); }
+
+void write_whole(int file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(file, bytes.data(), bytes.size());
+    if (written <= 0) throw std::runtime_error("cannot write a file for a floor");
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
 std::size_t files_under(const std::string& dir) {
   std::size_t count = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) count += entry.is_regular_file();
   return count;
 }
 
-void write_whole(int file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(file, bytes.data(), bytes.size());
-    if (written <= 0) throw std::runtime_error("cannot write a file for the write floor");
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+std::string run_dir_of(const std::string& dir, const std::string& id, int run) {
+  return dir + "/runs/" + id + "-" + std::to_string(run);
 }
 
-}  // namespace
+bool on_tmpfs(const std::string& dir) {
+  struct statfs about {};
+  return statfs(dir.c_str(), &about) == 0 && about.f_type == TMPFS_MAGIC;
+}
+
+void done_with_run(const std::string& dir, const std::string& id, int run, bool remove) {
+  if (remove) std::filesystem::remove_all(run_dir_of(dir, id, run));
+}
 
 std::string make_run_dir(const std::string& dir, const std::string& id, int run,
                          const std::vector<std::string>& inputs) {
-  const std::string run_dir = dir + "/runs/" + id + "-" + std::to_string(run);
+  const std::string run_dir = run_dir_of(dir, id, run);
   std::filesystem::create_directories(run_dir);
   for (const std::string& input : inputs) std::filesystem::create_hard_link(dir + "/" + input, run_dir + "/" + input);
   return run_dir;
 }
 
 void settle(const std::string& dir) {
-  const int handle = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (handle < 0 || syncfs(handle) != 0) throw std::runtime_error("cannot sync " + dir);
-  close(handle);
+  const open_file handle(open(dir.c_str(), O_RDONLY | O_DIRECTORY), dir);
+  if (syncfs(handle.get()) != 0) throw std::runtime_error("cannot sync " + dir);
 }
 
 void remove_run_dirs(const std::string& dir) { std::filesystem::remove_all(dir + "/runs"); }
@@ -95,14 +115,11 @@ double time_writing(const std::string& run_dir, const bench_archive& archive) {
   const std::string out = run_dir + "/" + archive.output_dir() + "-floor";
   const auto start = clock_type::now();
   if (mkdir(out.c_str(), 0777) != 0) throw std::runtime_error("cannot create " + out);
-  const int out_dir = open(out.c_str(), O_RDONLY | O_DIRECTORY);
+  const open_file out_dir(open(out.c_str(), O_RDONLY | O_DIRECTORY), out);
   for (const output_file& file : outputs) {
-    const int written = openat(out_dir, file.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (written < 0) throw std::runtime_error("cannot create " + file.name);
-    write_whole(written, file.bytes);
-    close(written);
+    const open_file written(openat(out_dir.get(), file.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), file.name);
+    write_whole(written.get(), file.bytes);
   }
-  close(out_dir);
   return seconds_since(start);
 }
 

@@ -60,12 +60,12 @@ std::string program_on_path(const std::string& program) {
   return "";
 }
 
-peer_search find_peers(const std::string& zip) {
+peer_search find_peers(const std::string& zip, bool with_python) {
   peer_search search;
   add(search, "bsdtar", "libarchive-tools", "bsdtar -xf", {"-xf", zip});
   add(search, "7z", "p7zip-full", "7z x -y", {"x", "-y", zip});
   add(search, "unzip", "unzip", "unzip -o", {"-o", zip});
-  add_python(search, zip);
+  if (with_python) add_python(search, zip);
   return search;
 }
 

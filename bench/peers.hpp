@@ -22,7 +22,8 @@ struct peer_search {
 // `program`'s full path on PATH, or "" when it is not there.
 std::string program_on_path(const std::string& program);
 
-// The peers installed here, each to extract `zip` (a path relative to where it runs).
-peer_search find_peers(const std::string& zip);
+// The peers installed here, each to extract `zip` (a path relative to where it runs); Python's
+// zipfile only `with_python` (it takes minutes on large sets).
+peer_search find_peers(const std::string& zip, bool with_python = true);
 
 }  // namespace darvex::bench

@@ -54,13 +54,15 @@ std::optional<std::string> file_bytes(const real_file& file) {
 
 std::uint64_t size_of(const std::string& path) { return fs::file_size(path); }
 
-// Writes one archive of `entries` as R<number>.dat and returns its name.
-std::string write_archive(std::vector<test_support::test_entry> entries, std::size_t number, const std::string& dir) {
+// Writes one archive of `entries` as R<number>.dat, adds its name, and keeps its streams for
+// the floor.
+void write_archive(std::vector<test_support::test_entry> entries, const std::string& dir, real_set& into) {
   test_support::test_archive archive;
   archive.entries = std::move(entries);
-  const std::string name = std::string("R").append(std::to_string(number)).append(".dat");
-  archive.write_to(dir + "/" + name);
-  return name;
+  const std::string stem = std::string("R").append(std::to_string(into.archives.size() + 1));
+  into.archives.push_back(stem + ".dat");
+  archive.write_to(dir + "/" + into.archives.back());
+  into.floor.push_back(floor_of(std::move(archive), stem));
 }
 
 // Calls `take` with the candidates at 0, stride, 2 * stride, ..., rounded down (the stride
@@ -141,7 +143,7 @@ real_set pack_real_files(const real_selection& selection, const std::string& dir
       ++made.unreadable;
     }
     if ((i + 1) % per_archive == 0 || i + 1 == total) {
-      made.archives.push_back(write_archive(std::move(entries), made.archives.size() + 1, dir));
+      write_archive(std::move(entries), dir, made);
       entries.clear();
     }
   }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "extract_floor.hpp"
+
 namespace darvex::bench {
 
 // Where the files are taken from, in this order.
@@ -39,6 +41,7 @@ struct real_set {
   std::uint64_t bytes = 0;  // their inflated bytes
   std::uint64_t archive_bytes = 0;
   std::uint64_t zip_bytes = 0;
+  std::vector<floor_archive> floor;  // the streams, kept for the single-thread floor
 };
 
 // Reads the selected files and writes them to `dir` as archives of at most 3,500 entries

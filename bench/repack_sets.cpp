@@ -17,9 +17,11 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t FOLDERS = 20;
 constexpr double MIB = 1024.0 * 1024.0;
-constexpr double SPEED_TARGET = 0.35;  // -c at default jobs / the fastest zip maker
-constexpr double SIZE_TARGET = 1.02;   // -c's archive / zip -6's
-constexpr double LIKE_TARGET = 0.35;   // an unchanged --like repack / -c
+constexpr double SPEED_TARGET = 0.35;   // -c at default jobs / the fastest zip maker
+constexpr double SIZE_TARGET = 1.02;    // -c's archive / zip -6's
+constexpr double LIKE_TARGET = 0.35;    // an unchanged --like repack / -c
+constexpr double BOUND_TARGET = 1.0;    // peak memory / its bound
+constexpr std::size_t TOOL_MAKERS = 3;  // the tool's makers come first
 
 std::string folder_name(std::size_t k) {
   char name[8];
@@ -35,6 +37,21 @@ void add_peer(repack_set& set, const std::string& program, const char* package, 
   }
   made.command.insert(made.command.begin(), found);
   set.makers.push_back(std::move(made));
+}
+
+// The tool's peak memory in each of its makers (the most of any run) against its bound; returns
+// the highest of their ratios.
+ratio check_memory(const repack_set& set) {
+  double highest = 0;
+  std::printf("  (m) DarvEx's peak memory, the most of any run, against %s:\n", BOUND_RULE);
+  for (std::size_t i = 0; i < TOOL_MAKERS; ++i) {
+    const unsigned jobs = set.makers[i].id == "C-j1" ? 1 : default_jobs();
+    const double peak = *std::max_element(set.results[i].peak_mib.begin(), set.results[i].peak_mib.end());
+    std::printf("      %s: %.1f MiB, of %s\n", set.makers[i].label.c_str(), peak,
+                describe_bound(set.needs, jobs).c_str());
+    highest = std::max(highest, peak / memory_bound_mib(set.needs, jobs));
+  }
+  return {"repack: peak memory / its bound (the highest of the tool's three)", highest, BOUND_TARGET};
 }
 
 std::vector<std::string> with_output(const std::vector<std::string>& command, const std::string& out) {
@@ -77,8 +94,9 @@ repack_folder write_repack_folder(tool_launcher& launcher, const std::string& to
   return made;
 }
 
-repack_set make_repack_set(const std::string& tool, const repack_folder& folder) {
+repack_set make_repack_set(const std::string& tool, const repack_folder& folder, const std::string& dir) {
   repack_set set;
+  set.needs = needs_of({dir + "/" + folder.archive});
   set.makers = {
       {"C-default",
        "DarvEx -c, default jobs (" + std::to_string(default_jobs()) + ")",
@@ -110,6 +128,7 @@ void measure_repack_once(tool_launcher& launcher, const std::string& dir, repack
       throw std::runtime_error(who.label + " exited with status " + std::to_string(result.status));
     set.results[i].add(result);
     set.sizes[i] = fs::file_size(fs::path(dir) / out);
+    done_with_run(dir, who.id, run, set.remove_runs);
   }
 }
 
@@ -126,7 +145,8 @@ std::vector<ratio> report_repack(const repack_set& set, const repack_folder& fol
   }
   for (const std::string& note : set.missing) std::printf("  (%s)\n", note.c_str());
   const double create = set.results[0].time();
-  std::vector<ratio> ratios = {{"repack: --like unchanged / -c", set.results[2].time() / create, LIKE_TARGET}};
+  std::vector<ratio> ratios = {check_memory(set),
+                               {"repack: --like unchanged / -c", set.results[2].time() / create, LIKE_TARGET}};
   std::size_t fastest = 0, zip = 0;
   for (std::size_t i = 3; i < set.makers.size(); ++i) {
     if (fastest == 0 || set.results[i].time() < set.results[fastest].time()) fastest = i;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_bound.hpp"
 #include "real_contents.hpp"
 #include "report.hpp"
 #include "tool_launcher.hpp"
@@ -42,15 +43,18 @@ struct repack_set {
   std::vector<timings> results;
   std::vector<std::uint64_t> sizes;  // the archive each wrote
   std::vector<std::string> missing;  // peers not installed
+  archive_needs needs;               // of the tool's archive of the folder: its memory bound
+  bool remove_runs = false;          // each run's directory removed once measured
 };
 
-repack_set make_repack_set(const std::string& tool, const repack_folder& folder);
+// The makers, and the memory bound read from the tool's archive of the folder in `dir`.
+repack_set make_repack_set(const std::string& tool, const repack_folder& folder, const std::string& dir);
 
 // Each command once, in an order turned by one each run.
 void measure_repack_once(tool_launcher& launcher, const std::string& dir, repack_set& set, int run);
 
 // The figures, and the targets: -c against the fastest peer, its archive against zip -6's,
-// the unchanged repack against -c. Returns the ratios.
+// the unchanged repack against -c, the tool's peak memory against its bound. Returns the ratios.
 std::vector<ratio> report_repack(const repack_set& set, const repack_folder& folder, std::size_t runs);
 
 }  // namespace darvex::bench

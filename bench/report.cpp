@@ -42,7 +42,7 @@ void timings::add(const tool_run& run) {
 
 void print_timing(const std::string& label, const timings& runs, double mib) {
   print_seconds(label, runs.seconds, mib);
-  std::printf("   peak %6.1f MiB\n", median(runs.peak_mib));
+  std::printf("   peak %6.1f MiB  %7.0f faults\n", median(runs.peak_mib), median(runs.faults));
 }
 
 void print_floor(const std::string& label, const std::vector<double>& seconds, double mib) {

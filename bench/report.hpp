@@ -22,7 +22,8 @@ struct timings {
   double time() const { return median(seconds); }
 };
 
-// "  DarvEx -j 1   0.4120 s  (0.4050..0.4470)   291.2 MiB/s   peak  27.6 MiB"
+// "  DarvEx -j 1   0.4120 s  (0.4050..0.4470)   291.2 MiB/s   peak  27.6 MiB    372 faults"
+// (the medians of the peak memory and of the minor page faults)
 void print_timing(const std::string& label, const timings& runs, double mib);
 // The same for a floor, which has no process and so no peak memory.
 void print_floor(const std::string& label, const std::vector<double>& seconds, double mib);

@@ -3,7 +3,6 @@
 // The report of each measured set: every command's figures, then the ratios, each with its
 // target where it has one.
 
-#include <optional>
 #include <vector>
 
 #include "bench_sets.hpp"
@@ -20,17 +19,24 @@ struct floor_targets {
 // Default jobs against -j 1 on `set`, with its target.
 ratio parallel_gain(const std::string& set_name, const bench_set& set, double target);
 
-// A generated archive: the tool at both job counts, its floors, its peak memory, `gain` and the
-// floor ratios at both job counts (the targets held against default jobs').
-void report_archive(const bench_set& set, const floors& measured, const floor_targets& targets, const ratio& gain);
+// The tool's peak memory at each job count (the most of its runs) against its bound, printed;
+// returns the higher of the two ratios, with the target 1.
+ratio check_memory(const bench_set& set);
 
-// The real contents: the tool at both job counts and each peer, the peers missing, `gain`, and
-// default jobs against each peer. Returns the ratio against bsdtar, if it was measured.
-std::optional<ratio> report_real(const bench_set& set, const std::vector<std::string>& missing_peers, const ratio& gain,
-                                 double bsdtar_target);
+// A generated archive: the tool at both job counts, its floors, its peak memory, the floor
+// ratios at both job counts (the targets held against default jobs'). Returns default jobs /
+// -j 1 (with `gain_target`) and the memory ratios.
+std::vector<ratio> report_archive(const bench_set& set, const floors& measured, const floor_targets& targets,
+                                  double gain_target);
+
+// A set made for extractors side by side: every contender and the single-thread floor, the
+// peers missing, the peak memory against its bound, and the ratios: default jobs / -j 1, the
+// tool / the baseline at each job count, default jobs / each peer, both job counts / the floor.
+// Returns those with a target.
+std::vector<ratio> report_extraction(const bench_set& set);
 
 // The same entries in folders (`tree`) and flat: both at both job counts, and tree / flat at
-// each, with `target`.
+// each, with `target`, and both sets' memory ratio.
 std::vector<ratio> report_tree(const bench_set& tree, const bench_set& flat, double target);
 
 }  // namespace darvex::bench

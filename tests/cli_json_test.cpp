@@ -135,7 +135,8 @@ TEST_F(CliJson, CreateGivesOneObjectARecordThenOneForTheArchive) {
     EXPECT_EQ(lines[i]["status"], statuses[i]);
   }
   EXPECT_EQ(lines[1]["size"], 7);
-  EXPECT_EQ(lines[3], json::parse(R"({"archive":"again.dat","entries":3,"kept":1,"new":1,"added":1})"));
+  EXPECT_EQ(lines[3], json::parse(R"({"archive":"again.dat","entries":3,"kept":1,"missing":0,"damaged":0,"new":1,)"
+                                  R"("added":1,"dropped":0})"));
 }
 
 }  // namespace

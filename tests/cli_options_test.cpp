@@ -264,6 +264,18 @@ TEST_F(CliOptions, QuietPrintsNothingOnStdoutButKeepsErrorsAndStatus) {
   EXPECT_EQ(file("file/readme.txt"), "read me\n");
 }
 
+// `err` of a run alone with "DarvEx: entry" lines made "DarvEx: "<archive>": entry".
+std::string with_archive_named(const std::string& err, const std::string& archive) {
+  const std::string alone = "DarvEx: entry ";
+  std::string out;
+  std::size_t at = 0;
+  for (std::size_t found = err.find(alone); found != std::string::npos; found = err.find(alone, at)) {
+    out += err.substr(at, found - at) + "DarvEx: \"" + archive + "\": entry ";
+    at = found + alone.size();
+  }
+  return out + err.substr(at);
+}
+
 TEST_F(CliOptions, SeveralArchivesAreEachHandledAsIfAloneAndTheHighestStatusWins) {
   test_archive second;
   second.entries = {entry("two.txt", "2")};
@@ -279,13 +291,14 @@ TEST_F(CliOptions, SeveralArchivesAreEachHandledAsIfAloneAndTheHighestStatusWins
   for (const args& given : archives) {
     for (const args& options : {args{}, args{"-l"}, args{"-t"}, args{"-d", "all"}}) {
       SCOPED_TRACE(::testing::PrintToString(options) + " " + ::testing::PrintToString(given));
+      // Alone but that, among several, every line about an entry names its archive.
       tool_result alone{0, "", ""};
       for (const std::string& archive : given) {
         args one = options;
         one.push_back(archive);
         const tool_result result = run(one);
         alone.out += result.out;
-        alone.err += result.err;
+        alone.err += with_archive_named(result.err, archive);
         alone.status = std::max(alone.status, result.status);
       }
       args whole = options;

@@ -345,8 +345,9 @@ TEST_F(CliSafety, AnInterruptStopsTheRunBetweenEntriesAndLeavesNoPartOfAFile) {
   for (int i = 0; i < ENTRIES; ++i)
     archive.entries.push_back(entry(numbered("n", i), text_like(4096, static_cast<std::uint32_t>(i))));
   archive.write_to((dir_ / "file.dat").string());
-  const tool_result result = run_tool(dir_.path(), {"-j", "2", "file.dat"},
-                                      run_options::interrupted_when([&] { return fs::exists(dir_ / "file/n19"); }));
+  const tool_result result =
+      run_tool(dir_.path(), {"-j", "2", "file.dat"},
+               run_options::interrupted_when([&] { return written_so_far(dir_.path(), "file", "n19"); }));
   ASSERT_TRUE(result.signalled) << result.err;
   EXPECT_EQ(result.status, 130);
   EXPECT_EQ(result.err, "DarvEx: interrupted\n");

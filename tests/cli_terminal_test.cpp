@@ -178,6 +178,24 @@ TEST_F(Terminal, TestingShowsProgressAndItsOwnLastLine) {
   EXPECT_TRUE(shown.text == expected + "3500 entries tested: all OK\n") << "no summary: the last line is one";
 }
 
+TEST_F(Terminal, CreateShowsItsProgressAndEndsWithItsSummary) {
+  ASSERT_EQ(run({"-q", "file.dat"}, {}).status, 0);
+  const args create = {"-c", "new.dat", "--like", "file.dat", "file"};
+  const tool_result result = run(create, run_options::in_terminal(COLUMNS, 1000ms));
+  EXPECT_EQ(result.status, 0);
+  const terminal_text shown = taken_apart(result.out);
+  EXPECT_FALSE(shown.progress.empty()) << "a run held up for a second shows its progress";
+  for (const std::string& line : shown.progress) EXPECT_TRUE(is_progress(line)) << line;
+  const auto [lines, summary] = split_last_line(shown.text);
+  EXPECT_TRUE(lines.ends_with("\nCreated new.dat: 3500 entries (3500 kept, 0 new, 0 added)\n")) << lines.size();
+  EXPECT_EQ(summary.rfind("DarvEx: 3500 entries packed, 6.7 MiB in ", 0), 0u) << summary;
+  EXPECT_TRUE(summary.ends_with(" s\n")) << summary;
+  // Into a pipe or a file: the lines alone.
+  const tool_result piped = run(create, {});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.err, "");
+}
+
 TEST(TerminalQuickRun, EndsItsLinesAndSumsUp) {
   if (testing_a_windows_build()) GTEST_SKIP() << "pseudo-terminals are POSIX";
   const scratch_dir dir;

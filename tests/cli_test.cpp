@@ -164,9 +164,12 @@ TEST_F(Cli, OutputDirectoryThatCannotBeEnteredWritesNothingElsewhere) {
   archive.write_to((dir_ / "file.dat").string());
   write_file(dir_ / "file", "a regular file");
   const tool_result result = run({"file.dat"});
-  expect_stopped(result, "\"file\": cannot enter directory");
+  expect_stopped(result, "\"file.dat\": the output directory \"file\" would be the file \"file\"; use -d DIR");
   EXPECT_EQ(tree(), (std::vector<std::string>{"file", "file.dat"}));
   EXPECT_EQ(file("file"), "a regular file");
+  // A directory given is the user's own path: the system's words say what is wrong with it.
+  expect_stopped(run({"-d", "file", "file.dat"}), "\"file\": cannot enter directory");
+  EXPECT_EQ(tree(), (std::vector<std::string>{"file", "file.dat"}));
 
   fs::remove(dir_ / "file");
   const tool_result nested = run({"no/such/dir/file.dat"});
@@ -180,8 +183,11 @@ TEST_F(Cli, ArchivesWhoseIndexCannotBeLoadedStopBeforeAnyEntry) {
   past_end.index_offset = 0x7FFFFFFF;
   test_archive too_long = good;
   too_long.after_index = std::string(INDEX_BUFFER_SIZE, 'z');
+  test_archive cut = good;
+  cut.index_stream = zlib_compress(good.inflated_index()).substr(0, 10);
   test_archive damaged = good;
-  damaged.index_stream = zlib_compress(good.inflated_index()).substr(0, 10);
+  damaged.index_stream = zlib_compress(good.inflated_index());
+  damaged.index_stream->back() ^= 0x55;  // its checksum
   test_archive too_many = good;
   too_many.entry_count = 3501;
   const struct {
@@ -195,8 +201,9 @@ TEST_F(Cli, ArchivesWhoseIndexCannotBeLoadedStopBeforeAnyEntry) {
       {"offset past the end", past_end.bytes(), "the archive is cut short: its index should start at 2147483647",
        false},
       {"index too long", too_long.bytes(), "exceeds the 524288-byte index buffer", false},
-      {"damaged index", damaged.bytes(), "index does not inflate", true},
-      {"3501 entries", too_many.bytes(), "3501 entries, more than the 3500", true},
+      {"index cut short", cut.bytes(), "the archive is cut short: the file ends inside its index", false},
+      {"damaged index", damaged.bytes(), "index does not inflate: damaged", false},
+      {"3501 entries", too_many.bytes(), "3501 entries, more than the 3500", false},
   };
   for (const auto& c : cases) {
     fs::remove_all(dir_ / "file");
@@ -205,7 +212,7 @@ TEST_F(Cli, ArchivesWhoseIndexCannotBeLoadedStopBeforeAnyEntry) {
     SCOPED_TRACE(c.label);
     expect_stopped(result, c.reason);
     EXPECT_EQ(result.out, "");
-    // An index that does not load leaves nothing; one that loads but fails its checks, table.bin.
+    // No run that stops leaves a folder holding table.bin alone.
     const std::vector<std::string> expected = c.table_written
                                                   ? std::vector<std::string>{"file", "file.dat", "file/table.bin"}
                                                   : std::vector<std::string>{"file.dat"};

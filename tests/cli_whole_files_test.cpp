@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -26,12 +27,6 @@ namespace darvex::test_support {
 namespace {
 
 using namespace std::chrono_literals;
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool SANITIZED = true;  // sanitizers reserve address space and refuse a preloaded library
-#else
-constexpr bool SANITIZED = false;
-#endif
 
 constexpr const char* TEMPORARY_PREFIX = ".DarvEx-partial\\";
 
@@ -84,6 +79,12 @@ class WholeFiles : public ::testing::Test {
 
   std::string file(const std::string& relative) const { return read_file(dir_ / relative); }
 
+  static int temporaries_in(const fs::path& folder) {
+    int temporaries = 0;
+    for (const auto& item : fs::directory_iterator(folder)) temporaries += is_temporary(item.path());
+    return temporaries;
+  }
+
   scratch_dir dir_;
 };
 
@@ -98,15 +99,40 @@ TEST_F(WholeFiles, AKilledRunLeavesOnlyWholeFilesAndTheNextRunRemovesItsTemporar
       fs::remove_all(dir_ / "file");
       const tool_result killed =
           run_tool(dir_.path(), {"-j", jobs, "file.dat"}, run_options::signalled_after(SIGKILL, delay));
-      temporaries_seen += expect_only_whole_files(dir_ / "file", expected);
+      // A new output directory is filled under a temporary name beside it: that is what a
+      // killed run leaves, and no file under an entry's name.
+      temporaries_seen += expect_only_whole_files(dir_ / "file", expected) + temporaries_in(dir_.path());
       if (killed.signal == 0) continue;  // it finished first
       const tool_result again = run_tool(dir_.path(), {"-j", jobs, "file.dat"});
       EXPECT_EQ(again.status, 0) << again.err;
       EXPECT_EQ(expect_only_whole_files(dir_ / "file", expected), 0) << "the killed run's temporaries are gone";
+      EXPECT_EQ(temporaries_in(dir_.path()), 0) << "and so is the folder it was filling";
       EXPECT_EQ(list_tree(dir_ / "file").size(), 17u);
     }
   }
   std::printf("killed runs left %d temporaries, each removed by the next run\n", temporaries_seen);
+}
+
+// A temporary is told live by the lock its writer holds, not by a process number, which another
+// process-number namespace (a container sharing the folder) may reuse or not know.
+TEST_F(WholeFiles, OnlyTemporariesThatNoOneHoldsLockedAreRemoved) {
+  test_archive archive;
+  archive.entries = {entry("a", "a")};
+  archive.write_to((dir_ / "file.dat").string());
+  fs::create_directories(dir_ / "file");
+  const std::string own = std::to_string(getpid());
+  const fs::path held = dir_ / "file" / (".DarvEx-partial\\" + own + "-1");
+  const fs::path unheld = dir_ / "file" / (".DarvEx-partial\\" + own + "-2");
+  write_file(held, "a live run's");
+  write_file(unheld, "a killed run's, though its number is alive");
+  const int holder = open(held.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  const tool_result result = run_tool(dir_.path(), {"file.dat"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::exists(held)) << "held: still being written";
+  EXPECT_FALSE(fs::exists(unheld)) << "held by no one: left by a killed run";
+  close(holder);
 }
 
 TEST_F(WholeFiles, AnInterruptStopsTakingEntriesSaysSoAndLeavesNoTemporary) {
@@ -122,9 +148,9 @@ TEST_F(WholeFiles, AnInterruptStopsTakingEntriesSaysSoAndLeavesNoTemporary) {
       SCOPED_TRACE(std::string(strsignal(c.signal)) + ", -j " + jobs);
       fs::remove_all(dir_ / "file");
       // Once table.bin is there, the entries have begun.
-      const tool_result result =
-          run_tool(dir_.path(), {"-j", jobs, "file.dat"},
-                   run_options::signalled_when(c.signal, [&] { return fs::exists(dir_ / "file/table.bin"); }));
+      const tool_result result = run_tool(
+          dir_.path(), {"-j", jobs, "file.dat"},
+          run_options::signalled_when(c.signal, [&] { return written_so_far(dir_.path(), "file", "table.bin"); }));
       EXPECT_EQ(result.status, c.status);
       EXPECT_EQ(result.err, "DarvEx: interrupted\n");
       EXPECT_EQ(result.out.find("Extracion Complete"), std::string::npos);

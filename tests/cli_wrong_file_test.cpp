@@ -103,7 +103,8 @@ TEST(CliWrongFiles, AStoppedRunLeavesNoFolderOfItsOwnMaking) {
       {{"--no-table", "-d", "a/b/c", "file.dat"}, {}, {}},
       {{"--no-table", "-d", "a/b/c", "file.dat"}, {"a"}, {"a"}},
       {{"--no-table", "-d", "a/b/c", "file.dat"}, {"a/b/c"}, {"a", "a/b", "a/b/c"}},
-      {{"-d", "a/b/c", "file.dat"}, {}, {"a", "a/b", "a/b/c", "a/b/c/table.bin"}},
+      {{"-d", "a/b/c", "file.dat"}, {}, {}},
+      {{"-d", "a/b/c", "file.dat"}, {"a/b"}, {"a", "a/b"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args) + " " + ::testing::PrintToString(c.before));
@@ -112,7 +113,7 @@ TEST(CliWrongFiles, AStoppedRunLeavesNoFolderOfItsOwnMaking) {
     for (const std::string& folder : c.before) fs::create_directories(dir / folder);
     const tool_result result = run_tool(dir.path(), c.args);
     EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("index does not inflate"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("the archive is cut short"), std::string::npos) << result.err;
     std::vector<std::string> expected = c.after;
     expected.push_back("file.dat");
     std::sort(expected.begin(), expected.end());

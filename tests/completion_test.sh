@@ -49,7 +49,11 @@ short_options=$("$tool" --help | sed -nE 's/^  (-[a-zA-Z]),.*/\1/p' | LC_ALL=C s
 [[ -n $long_options && -n $short_options ]] || { echo "completion: no options in $tool --help" >&2; exit 1; }
 
 #      command line                what is offered
-expect "DarvEx --di"               "--directory"
+expect "DarvEx --di"               "--diff --directory"
+expect "DarvEx --dir"              "--directory"
+expect "DarvEx --diff "            "-odd.dat B.DAT a.dat sub"
+expect "DarvEx --diff a.dat B"     "B.DAT"
+expect "DarvEx -c n.dat --sy"      "--sync"
 expect "DarvEx --"                 "$long_options"
 expect "DarvEx -l --no"            "--no-overwrite --no-table"
 expect "DarvEx -l --no-o"          "--no-overwrite"

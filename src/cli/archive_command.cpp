@@ -11,39 +11,9 @@
 namespace darvex {
 namespace {
 
-// What a command reads of an archive before its entries.
-struct loaded_archive {
-  archive_file archive;
-  loaded_index index;
-  entry_plan plan;
-};
-
 // `failure` of the index to load, in plain words where the start of the file tells more.
 problem plainly(const archive_file& archive, const problem& failure) {
   return plain_load_failure(archive, failure).value_or(failure);
-}
-
-maybe_problem load_plan(archive_command& command, const options& chosen, const std::string& archive_path,
-                        loaded_archive& loaded) {
-  inflater inflate;
-  if (auto failure = loaded.archive.open(archive_path)) return failure;
-  if (auto failure = command.before_index(loaded.archive)) return failure;
-  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return plainly(loaded.archive, *failure);
-  const maybe_problem unchecked = check_index(loaded.archive, loaded.index);
-  // A file of another kind stops here: what its "index" inflated to is not worth a table.bin.
-  if (unchecked) {
-    if (auto plain = plain_load_failure(loaded.archive, *unchecked)) return plain;
-  }
-  if (auto failure = command.index_loaded(loaded.index)) return failure;
-  if (unchecked) return unchecked;
-  const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
-  std::uint32_t entry_count = 0;
-  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) {
-    return plainly(loaded.archive, *failure);
-  }
-  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset,
-                             {chosen.includes, chosen.excludes, chosen.strip_components});
-  return std::nullopt;
 }
 
 // Why `pattern` selected nothing, with a pattern near it that would have selected something.
@@ -92,10 +62,33 @@ class entry_reporter final : public entry_listener {
 
 }  // namespace
 
+maybe_problem load_archive(const std::string& archive_path, const entry_selection& selection, loaded_archive& loaded,
+                           archive_command* command) {
+  inflater inflate;
+  if (auto failure = loaded.archive.open(archive_path)) return failure;
+  if (command != nullptr) {
+    if (auto failure = command->before_index(loaded.archive)) return failure;
+  }
+  if (auto failure = load_index(loaded.archive, inflate, loaded.index)) return plainly(loaded.archive, *failure);
+  if (auto failure = check_index(loaded.archive, loaded.index)) return plainly(loaded.archive, *failure);
+  const std::unique_ptr<entry_table> table(new entry_table);  // uninitialised: read_entry_table fills what is read
+  std::uint32_t entry_count = 0;
+  if (auto failure = read_entry_table(loaded.archive, loaded.index, *table, entry_count)) {
+    return plainly(loaded.archive, *failure);
+  }
+  // Only an index that holds together makes an output directory: a run that stops leaves none.
+  if (command != nullptr) {
+    if (auto failure = command->index_loaded(loaded.index)) return failure;
+  }
+  loaded.plan = plan_entries(*table, entry_count, loaded.index.index_offset, selection);
+  return std::nullopt;
+}
+
 exit_status run_archive_command(archive_command& command, const options& chosen, const std::string& archive_path,
                                 console& screen) {
   loaded_archive loaded;
-  if (auto failure = load_plan(command, chosen, archive_path, loaded)) {
+  if (auto failure =
+          load_archive(archive_path, {chosen.includes, chosen.excludes, chosen.strip_components}, loaded, &command)) {
     command.stopped();
     screen.report(with_packing_command(*failure));
     return status_for(failure->kind);
@@ -114,6 +107,10 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
     extract_entries(loaded.archive, loaded.plan, *sink, reporter, jobs_to_use(chosen), platform::interrupted);
   } else {
     tell_entries(loaded.plan, reporter);
+  }
+  if (const maybe_problem unfinished = command.entries_done()) {
+    screen.report(*unfinished);
+    status = worst(status, status_for(unfinished->kind));
   }
   // An interrupted run ends without its closing lines: the front end says why.
   if (!platform::interrupted()) command.end(reporter.tally(), screen);

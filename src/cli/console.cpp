@@ -142,7 +142,10 @@ void console::note(const planned_entry& entry, std::string_view text) { entry_me
 
 void console::entry_message(const planned_entry& entry, std::string_view reason, int err) {
   const std::string system = err != 0 ? ": " + platform::error_text(err) : std::string();
-  message({{"DarvEx: entry " + std::to_string(entry.position) + " (", text_kind::tool},
+  const std::string archive = entries_archive_ ? escaped('"' + *entries_archive_ + "\": ") : std::string();
+  message({{"DarvEx: ", text_kind::tool},
+           {archive, text_kind::command_line},
+           {"entry " + std::to_string(entry.position) + " (", text_kind::tool},
            {escaped(entry.name), text_kind::stored_name},
            {"): " + escaped(reason) + system + "\n", text_kind::tool}});
 }

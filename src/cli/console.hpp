@@ -47,12 +47,16 @@ class console {
   void report_path(std::string_view path, std::string_view reason, int err = 0);
   // The same for a problem, its path as the subject.
   void report(const problem& failure);
-  // The same for an entry's problem: "DarvEx: entry 7 (a.bin): <reason>".
+  // The same for an entry's problem: "DarvEx: entry 7 (a.bin): <reason>", or, once
+  // name_entries_archive has named one, "DarvEx: "b.dat": entry 7 (a.bin): <reason>".
   void report(const planned_entry& entry, const problem& failure);
   // A word about an entry that is no failure, in the same form.
   void note(const planned_entry& entry, std::string_view text);
   // "DarvEx: <what>" on standard error: a message about the whole run.
   void report_plain(std::string_view what);
+  // Names `archive_path` in every message about an entry from now on (a run of several
+  // archives, where an entry's number alone could be any of them); nothing names none again.
+  void name_entries_archive(std::optional<std::string> archive_path) { entries_archive_ = std::move(archive_path); }
   // A usage error, then how to get help.
   void report_usage(std::string_view what);
   // A line of the tool's own words on standard error that reports no problem.
@@ -97,6 +101,7 @@ class console {
   bool holding_ = false;
   std::vector<std::pair<std::string, platform::text_kind>> held_;  // standard output's text, held
   std::size_t held_bytes_ = 0;
+  std::optional<std::string> entries_archive_;
 };
 
 }  // namespace darvex

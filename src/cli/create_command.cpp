@@ -1,116 +1,63 @@
 // -c: an archive made from a folder, written beside its name and renamed onto it only once it
-// reads back as written. What goes in is planned from the records to start from (the original's
-// with --like, else the folder's table.bin, else none) and the folder's files; the archive layer
-// writes it and reads it back; this file says what happens and makes the lines.
+// reads back as written and is on the disk. What goes in is planned from the records to start
+// from (the original's with --like, else the folder's table.bin, else none) and the folder's
+// files; the archive layer writes it and reads it back; this file says what happens.
 
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "cli/commands.hpp"
-#include "cli/json_report.hpp"
+#include "cli/create_report.hpp"
 #include "cli/output_dir.hpp"
+#include "cli/run_progress.hpp"
 #include "create/original_archive.hpp"
 #include "create/pack_plan.hpp"
 #include "create/read_back.hpp"
 #include "create/write_archive.hpp"
 #include "format/deflate.hpp"
+#include "platform/file_state.hpp"
 #include "platform/process.hpp"
 
 namespace darvex {
 namespace {
 
-// What became of a record: "kept", "new" or "added".
-const char* fate_word(entry_fate fate) {
-  switch (fate) {
-    case entry_fate::kept:
-      return "kept";
-    case entry_fate::packed:
-      return "new";
-    case entry_fate::added:
-      break;
+// Each record told to the report and, at a terminal, to the progress line, by the work it took:
+// the bytes of its file, or of what its stored stream inflates to.
+class progress_relay final : public pack_listener {
+ public:
+  progress_relay(const pack_plan& plan, const std::vector<source_file>& files, pack_listener& report)
+      : report_(report), weights_(plan.index.records().size()) {
+    for (const pack_piece& piece : plan.pieces) {
+      if (piece.record) weights_[*piece.record] = piece.file ? files[*piece.file].size : piece.room;
+    }
   }
-  return "added";
-}
 
-// What -c says of its records, and at the end of the archive.
-class create_report : public pack_listener {
- public:
-  virtual ~create_report() = default;
-  virtual void close(const std::string& archive_path) = 0;
+  progress_counts total(const pack_plan& plan) const {
+    progress_counts total{static_cast<std::uint32_t>(weights_.size() + plan.dropped.size()), 0};
+    for (const std::uint64_t weight : weights_) total.bytes += weight;
+    return total;
+  }
 
- protected:
-  void count(const packed_entry& entry) { ++counts_[static_cast<std::size_t>(entry.fate)]; }
-  std::size_t counted(entry_fate fate) const { return counts_[static_cast<std::size_t>(fate)]; }
-  std::size_t total() const { return counts_[0] + counts_[1] + counts_[2]; }
-
- private:
-  std::size_t counts_[3] = {};  // by fate
-};
-
-// A line for each record, "<folder>\<name>  (kept)", in the manner of extraction's lines.
-class entry_lines final : public create_report {
- public:
-  entry_lines(const std::string& folder_path, console& screen) : folder_path_(folder_path), screen_(screen) {}
+  void show_on(run_progress& progress) { progress_ = &progress; }
 
   void entry_packed(const packed_entry& entry) override {
-    screen_.print_path(folder_path_);
-    screen_.print("\\");
-    screen_.print_name(entry.name);
-    screen_.print(std::string("  (") + fate_word(entry.fate) + ")\n");
-    count(entry);
-  }
-
-  // "Created new.dat: 5 entries (3 kept, 1 new, 1 added)"
-  void close(const std::string& archive_path) override {
-    screen_.print("Created ");
-    screen_.print_path(archive_path);
-    screen_.print(": " + std::to_string(total()) + (total() == 1 ? " entry (" : " entries (") +
-                  std::to_string(counted(entry_fate::kept)) + " kept, " + std::to_string(counted(entry_fate::packed)) +
-                  " new, " + std::to_string(counted(entry_fate::added)) + " added)\n");
+    report_.entry_packed(entry);
+    if (progress_ == nullptr) return;
+    const std::uint64_t weight = entry.position == 0 ? 0 : weights_[entry.position - 1];
+    progress_->item_done(weight, entry.fate == entry_fate::kept_damaged ? item_result::failed : item_result::written);
   }
 
  private:
-  const std::string& folder_path_;
-  console& screen_;
+  pack_listener& report_;
+  std::vector<std::uint64_t> weights_;  // by record
+  run_progress* progress_ = nullptr;
 };
-
-// --json: an object for each record, then one for the archive, as JSON Lines:
-//   {"entry":1,"name":"a.txt","size":61,"stored":61,"status":"kept"}
-//   {"archive":"new.dat","entries":5,"kept":3,"new":1,"added":1}
-class json_lines final : public create_report {
- public:
-  explicit json_lines(console& screen) : screen_(screen) {}
-
-  void entry_packed(const packed_entry& entry) override {
-    json_object object;
-    object.number("entry", entry.position);
-    add_stored_name(object, entry.name);
-    object.number("size", entry.size).number("stored", entry.stored).text("status", fate_word(entry.fate));
-    screen_.print_utf8(object.line());
-    count(entry);
-  }
-
-  void close(const std::string& archive_path) override {
-    json_object summary;
-    summary.text("archive", archive_path).number("entries", total());
-    summary.number("kept", counted(entry_fate::kept)).number("new", counted(entry_fate::packed));
-    summary.number("added", counted(entry_fate::added));
-    screen_.print_utf8(summary.line());
-  }
-
- private:
-  console& screen_;
-};
-
-std::unique_ptr<create_report> report_for(const options& chosen, console& screen) {
-  if (chosen.json) return std::make_unique<json_lines>(screen);
-  return std::make_unique<entry_lines>(chosen.folder, screen);
-}
 
 class create_run {
  public:
   create_run(const options& chosen, console& screen)
-      : chosen_(chosen), report_(report_for(chosen, screen)), lines_(*report_) {}
+      : chosen_(chosen), screen_(screen), report_(create_report_for(chosen, screen)) {}
 
   maybe_problem run() {
     if (auto failure = open_destination()) return failure;
@@ -118,12 +65,26 @@ class create_run {
     if (auto failure = plan()) return failure;
     platform::temporary_file made;
     if (int err = destination_.create_temporary(made)) return trouble("cannot create", err);
+    // Kept from the start: no one whom the archive it replaces keeps out reads it meanwhile.
+    if (auto failure = take_permissions(made.handle(), true)) return failure;
     if (auto failure = write(made)) return failure;
     if (platform::interrupted()) return std::nullopt;
+    if (auto failure = take_final_permissions(made)) return failure;
     original_.reset();  // closed before its name may be given to the new archive
     if (int err = destination_.publish(made, place_->name)) return trouble("cannot create", err);
-    lines_.close(chosen_.created);
+    in_place_ = true;
+    const int unsynced = destination_.sync();
+    report_->close(chosen_.created);
+    if (progress_) progress_->finish();
+    if (unsynced != 0) return trouble("in place, but its folder's entry could not be synced", unsynced);
     return std::nullopt;
+  }
+
+  bool in_place() const { return in_place_; }
+  exit_status status() const { return report_->status(); }
+  // Takes the progress line away without a summary: the run stopped short.
+  void stop_progress() {
+    if (progress_) progress_->finish(false);
   }
 
  private:
@@ -139,6 +100,8 @@ class create_run {
     return scan_folder(folder_, chosen_.folder, chosen_.excludes, files_);
   }
 
+  // The folder the new archive goes in, and what it replaces there: a file, whose permissions it
+  // takes over; a link or anything else but a file is never replaced.
   maybe_problem open_destination() {
     place_ = place_of_file(chosen_.created);
     if (!place_) return trouble("names no file (it ends in a separator, '.' or '..')");
@@ -146,9 +109,43 @@ class create_run {
     platform::standing found;
     if (int err = destination_.look(place_->name, found)) return trouble("cannot create", err);
     if (found.kind == platform::standing_kind::folder) return trouble("is a folder");
-    if (found.kind == platform::standing_kind::file) made_identity_ = found.identity;
+    if (found.kind == platform::standing_kind::other) {
+      return trouble("is a symbolic link, FIFO or device, which -c never replaces: name the file itself");
+    }
+    if (found.kind == platform::standing_kind::file) {
+      made_identity_ = found.identity;
+      if (auto failure = read_permissions()) return failure;
+    }
     destination_.remove_leftovers();
     return std::nullopt;
+  }
+
+  maybe_problem read_permissions() {
+    platform::file_handle file;
+    platform::file_type type = platform::file_type::other;
+    platform::file_permissions permissions;
+    int err = destination_.open_file(place_->name, file, type);
+    if (err == 0) err = platform::permissions_of(file, permissions);
+    if (err != 0) return trouble("cannot read its permissions", err);
+    replaced_ = permissions;
+    return std::nullopt;
+  }
+
+  // Gives the new archive the permissions of the one it replaces, if it replaces one.
+  maybe_problem take_permissions(const platform::file_handle& made, bool being_written) const {
+    if (!replaced_) return std::nullopt;
+    if (int err = platform::give_permissions(made, *replaced_, being_written)) {
+      return trouble("cannot give it the permissions of the archive it replaces", err);
+    }
+    return std::nullopt;
+  }
+
+  // The same once it is whole, through a handle of its own that is closed again before the rename.
+  maybe_problem take_final_permissions(const platform::temporary_file& made) const {
+    if (!replaced_) return std::nullopt;
+    platform::file_handle whole;
+    if (int err = made.open_for_reading(whole)) return trouble("cannot read back", err);
+    return take_permissions(whole, false);
   }
 
   maybe_problem plan() {
@@ -161,23 +158,30 @@ class create_run {
       }
     }
     index_image start = original_ ? *index_image::parse(original_->index) : table_.value_or(index_image());
-    if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_, chosen_.excludes,
-                                 chosen_.folder, plan_)) {
+    if (auto failure = plan_pack(std::move(start), original_ ? &original_->layout : nullptr, files_,
+                                 {chosen_.excludes, chosen_.sync}, chosen_.folder, plan_)) {
       return failure;
     }
     return check_pack_limits(plan_, files_, chosen_.folder, chosen_.created);
   }
 
+  // Writes the archive, syncs it to the disk and reads it back.
   maybe_problem write(platform::temporary_file& made) {
     const pack_sources sources{folder_, chosen_.folder, files_, original_ ? &original_->file : nullptr,
                                original_ ? &original_->index : nullptr};
     const pack_settings settings{static_cast<int>(chosen_.level.value_or(DEFAULT_COMPRESSION_LEVEL)),
                                  jobs_to_use(chosen_), platform::interrupted};
+    progress_relay relay(plan_, files_, *report_);
+    if (!chosen_.quiet && screen_.err_is_terminal()) {
+      progress_.emplace(screen_, relay.total(plan_), terminal_report{true, "packed"});
+      relay.show_on(*progress_);
+    }
     written_archive written;
-    if (auto failure = write_archive(plan_, sources, settings, made.handle(), chosen_.created, lines_, written)) {
+    if (auto failure = write_archive(plan_, sources, settings, made.handle(), chosen_.created, relay, written)) {
       return failure;
     }
     if (platform::interrupted()) return std::nullopt;
+    if (int err = platform::sync_file(made.handle())) return trouble("cannot write", err);
     if (int err = made.complete()) return trouble("cannot write", err);
     platform::file_handle reading;
     if (int err = made.open_for_reading(reading)) return trouble("cannot read back", err);
@@ -189,8 +193,9 @@ class create_run {
   }
 
   const options& chosen_;
+  console& screen_;
   std::unique_ptr<create_report> report_;
-  create_report& lines_;
+  std::optional<run_progress> progress_;
   platform::directory folder_;
   std::unique_ptr<original_archive> original_;
   std::optional<index_image> table_;
@@ -198,21 +203,34 @@ class create_run {
   std::optional<file_place> place_;
   platform::directory destination_;
   std::optional<platform::file_identity> made_identity_;
+  std::optional<platform::file_permissions> replaced_;  // of the file the new archive replaces
   pack_plan plan_;
+  bool in_place_ = false;
 };
 
 }  // namespace
 
-exit_status run_create(const options& chosen, console& screen) {
+exit_status run_create(const options& chosen, console& screen, bool& in_place) {
   maybe_problem failure;
+  exit_status status = exit_status::ok;
+  // The entries' messages count them in the new archive.
+  screen.name_entries_archive(chosen.created);
   try {
     create_run run(chosen, screen);
     failure = run.run();
+    in_place = run.in_place();
+    if (!in_place) run.stop_progress();
+    status = run.status();
   } catch (const std::bad_alloc&) {
     failure = problem{problem_kind::output, chosen.created, "out of memory"};
   }
   screen.flush();
-  if (!failure) return exit_status::ok;
+  if (!failure) return status;
+  if (in_place) {
+    // The archive is made; only what followed failed.
+    screen.report(*failure);
+    return worst(status, exit_status::incomplete);
+  }
   if (!platform::interrupted()) screen.report(*failure);
   return status_for(failure->kind);
 }

@@ -122,7 +122,7 @@ class archive_backup {
 };
 
 exit_status repack_with_backup(const folder_spot& spot, const platform::directory& beside, const std::string& name,
-                               console& screen) {
+                               console& screen, bool& in_place) {
   options chosen;
   chosen.what = command::create;
   chosen.folder = spot.path;
@@ -133,8 +133,9 @@ exit_status repack_with_backup(const folder_spot& spot, const platform::director
     screen.report_path(spot.prefix + backup.backup_name(), "cannot create", err);
     return status_for(problem_kind::output);
   }
-  const exit_status status = run_create(chosen, screen);
-  if (status != exit_status::ok || platform::interrupted()) return status;
+  // The archive it replaced is kept whenever the new one took its name, whatever came after.
+  const exit_status status = run_create(chosen, screen, in_place);
+  if (!in_place) return status;
   if (int err = backup.keep()) {
     screen.report_path(spot.prefix + backup.backup_name(), "cannot create", err);
     return status_for(problem_kind::output);
@@ -167,7 +168,8 @@ bool is_folder(const std::string& path) {
   return folder.open(path) == 0;
 }
 
-exit_status pack_dropped_folder(const std::string& folder_path, console& screen) {
+exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place) {
+  in_place = false;
   const std::optional<folder_spot> spot = spot_of(folder_path);
   if (!spot) {
     screen.report_path(folder_path, "names no folder that an archive could lie beside");
@@ -186,20 +188,22 @@ exit_status pack_dropped_folder(const std::string& folder_path, console& screen)
                                         names_listed(choice.archives) + "): nothing written");
     return exit_status::stopped;
   }
-  if (choice.archives.size() == 1) return repack_with_backup(*spot, beside, choice.archives.front(), screen);
+  if (choice.archives.size() == 1) return repack_with_backup(*spot, beside, choice.archives.front(), screen, in_place);
   options chosen;
   chosen.what = command::create;
   chosen.folder = spot->path;
   chosen.created = spot->prefix + choice.fallback;
-  return run_create(chosen, screen);
+  return run_create(chosen, screen, in_place);
 }
 
 int run_from_own_console(const std::vector<std::string>& args) {
   if (args.size() != 1 || args[0].empty() || args[0][0] == '-' || !is_folder(args[0])) return run_front_end(args);
   console screen;
-  const exit_status status = pack_dropped_folder(args[0], screen);
+  bool in_place = false;
+  const exit_status status = pack_dropped_folder(args[0], screen, in_place);
   screen.flush();
-  if (const int signal_number = platform::interrupting_signal()) {
+  // As from a console: an interrupt once the archive is in place cut nothing short.
+  if (const int signal_number = platform::interrupting_signal(); signal_number != 0 && !in_place) {
     screen.report_plain("interrupted");
     return INTERRUPTED_STATUS_BASE + signal_number;
   }

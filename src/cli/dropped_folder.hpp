@@ -32,8 +32,9 @@ archive_choice choose_archive(std::string_view folder_name, const std::vector<st
 // else runs as from a console.
 int run_from_own_console(const std::vector<std::string>& args);
 
-// Packs the folder at `folder_path` back into its archive, as above.
-exit_status pack_dropped_folder(const std::string& folder_path, console& screen);
+// Packs the folder at `folder_path` back into its archive, as above. `in_place` says whether the
+// new archive took its name.
+exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place);
 
 // Whether `path` is a folder.
 bool is_folder(const std::string& path);

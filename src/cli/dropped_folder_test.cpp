@@ -37,7 +37,8 @@ class DroppedFolderRun : public ::testing::Test {
 
   exit_status drop(const std::string& folder) {
     console screen(true);
-    return pack_dropped_folder(folder, screen);
+    bool in_place = false;
+    return pack_dropped_folder(folder, screen, in_place);
   }
 
   scratch_dir dir_;

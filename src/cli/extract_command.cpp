@@ -1,3 +1,5 @@
+#include <cerrno>
+
 #include "cli/archive_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/new_folders.hpp"
@@ -14,7 +16,7 @@ class extract_command final : public archive_command {
   explicit extract_command(const options& chosen)
       : chosen_(chosen),
         policy_(chosen.no_overwrite ? existing_files::keep : existing_files::replace),
-        sink_(directory_, policy_) {}
+        sink_(directory_, policy_, jobs_to_use(chosen)) {}
 
   maybe_problem before_index(const archive_file& archive) override {
     const std::optional<std::string> output_dir =
@@ -25,20 +27,30 @@ class extract_command final : public archive_command {
     return std::nullopt;
   }
 
-  // The directory is made only for an index that loads; table.bin is written before the index
-  // is checked, so that an index that does not inflate shows what it held.
+  // The directory is made only for an index that loads and holds together, so that a run that
+  // stops leaves no folder holding table.bin alone.
   maybe_problem index_loaded(const loaded_index& index) override {
     const bool with_parents = chosen_.directory.has_value();
     made_ = missing_folders(output_dir_, with_parents);
-    if (auto failure = directory_.open(output_dir_, with_parents, *archive_)) return failure;
+    if (auto failure = directory_.open(output_dir_, with_parents, *archive_)) {
+      // A directory named after the archive that is a file is no fault of the user's path.
+      if (failure->err != ENOTDIR || with_parents) return failure;
+      return archive_->trouble(problem_kind::output, "the output directory \"" + output_dir_ +
+                                                         "\" would be the file \"" + output_dir_ + "\"; use -d DIR");
+    }
     if (chosen_.no_table) return std::nullopt;
     return directory_.write_table(index, policy_);
   }
 
+  // A directory filled under a temporary name is given its own even so: what it holds
+  // (table.bin, when the index loaded but failed its check) is what a reader looks at next.
   void stopped() override {
-    directory_.close();
+    (void)directory_.finish();
     remove_while_empty(made_);
   }
+
+  // The entries are in place before the closing message says so.
+  maybe_problem entries_done() override { return directory_.finish(); }
 
   entry_sink* sink() override { return &sink_; }
 

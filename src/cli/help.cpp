@@ -17,7 +17,8 @@ constexpr const char* HELP_BEFORE_OPTIONS =
     " unpacks archives of zlib-compressed entries with an index at the end.\n"
     "\n"
     "Usage: DarvEx [OPTION]... ARCHIVE...\n"
-    "       DarvEx -c FILE [--like ARCHIVE] [-x GLOB]... [-j N] [--level N] DIR\n"
+    "       DarvEx -c FILE [--like ARCHIVE [--sync]] [-x GLOB]... [-j N] [--level N] DIR\n"
+    "       DarvEx --diff [--json] [-i GLOB]... [-x GLOB]... OLD NEW\n"
     "\n"
     "Without options, each ARCHIVE (say file.dat) is extracted into the directory named after it\n"
     "less its last four characters (file), made beside it: every entry becomes a file there, in\n"
@@ -29,7 +30,13 @@ constexpr const char* HELP_BEFORE_OPTIONS =
     "table.bin (or of ARCHIVE's index, with --like) in their order, then every file they do\n"
     "not name. With --like, every byte of ARCHIVE that no changed file replaces is kept, so\n"
     "that an untouched extraction packs back to ARCHIVE itself. FILE is written whole, read\n"
-    "back and checked before it replaces anything; it may be ARCHIVE.\n"
+    "back, checked and synced to the disk before it replaces anything; it may be ARCHIVE.\n"
+    "Each record's line says what became of it: kept, kept: no file, kept: damaged, new,\n"
+    "added, or with --sync dropped: no file.\n"
+    "\n"
+    "With --diff, the archives OLD and NEW are compared entry by entry by stored name: the\n"
+    "entries added, removed and changed (their inflated bytes differ), then how many are the\n"
+    "same.\n"
     "\n"
     "Options come before the first archive; -- ends them.\n";
 
@@ -51,9 +58,11 @@ constexpr const char* HELP_AFTER_GLOB_CASE =
     "part of one.\n"
     "\n"
     "Exit status:\n"
-    "  0  every entry extracted, tested or listed exactly, or the archive made\n"
-    "  1  the run finished, but some entries were refused, damaged or not written, an -i\n"
-    "     pattern matched nothing, or standard output failed\n"
+    "  0  every entry extracted, tested or listed exactly, the archive made, or the two\n"
+    "     archives compared hold the same\n"
+    "  1  the run finished, but some entries were refused, damaged or not written (or kept\n"
+    "     damaged by -c), an -i pattern matched nothing, standard output failed, or the two\n"
+    "     archives compared differ\n"
     "  2  the run stopped before its entries (archive or index unreadable, no output\n"
     "     directory), the archive could not be made, or the command line is wrong\n"
     "  128+N  interrupted by signal N (130: Ctrl-C); the entries in flight were finished\n"
@@ -68,7 +77,8 @@ constexpr const char* HELP_AFTER_GLOB_CASE =
     "  DarvEx -p -i readme.txt file.dat   print one entry, write nothing\n"
     "  DarvEx -l --json file.dat          list for a script: one JSON object a line\n"
     "  DarvEx file.dat                    then change a file in file/, and put it back:\n"
-    "  DarvEx -c new.dat --like file.dat file\n";
+    "  DarvEx -c new.dat --like file.dat file\n"
+    "  DarvEx --diff file.dat new.dat     see what the new archive changed\n";
 
 // The column where an option's help lines start; a name that leaves less than two spaces before
 // it has its line to itself.

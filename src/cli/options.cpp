@@ -54,11 +54,12 @@ std::string apply_number(const option_row& known, bool as_long, const std::strin
 }
 
 // The commands that exclude one another, in the order a message names them.
-constexpr std::array<std::pair<command, const char*>, 4> EXCLUSIVE_COMMANDS{{
+constexpr std::array<std::pair<command, const char*>, 5> EXCLUSIVE_COMMANDS{{
     {command::list, "'-l'"},
     {command::test, "'-t'"},
     {command::to_stdout, "'-p'"},
     {command::create, "'-c'"},
+    {command::diff, "'--diff'"},
 }};
 
 // Sets the command; returns what is wrong when another excludes it, or an empty string.
@@ -85,11 +86,16 @@ std::string apply(const option_row& known, bool as_long, const std::string& valu
       return set_command(command::test, chosen);
     case option_id::to_stdout:
       return set_command(command::to_stdout, chosen);
+    case option_id::diff:
+      return set_command(command::diff, chosen);
     case option_id::no_overwrite:
       chosen.no_overwrite = true;
       break;
     case option_id::no_table:
       chosen.no_table = true;
+      break;
+    case option_id::sync:
+      chosen.sync = true;
       break;
     case option_id::json:
       chosen.json = true;
@@ -176,20 +182,27 @@ std::string no_archive_error(const options& chosen) {
   return "no archive given (" + chosen.directory_option + " took '" + *chosen.directory + "' as its directory)";
 }
 
-// With -c: the one operand is the folder, and the options that select or place extracted entries
-// have no meaning.
-std::string take_folder(options& chosen) {
+// What is wrong when an option that only extraction reads is given with `command` ("'-c'"), or
+// an empty string. -i selects what --diff compares, but not what -c packs.
+std::string extraction_options_given(const options& chosen, const char* command, bool includes_read) {
   const struct {
     bool given;
     const char* option;
   } extraction_only[] = {{chosen.directory.has_value(), "-d"},
-                         {!chosen.includes.empty(), "-i"},
+                         {!includes_read && !chosen.includes.empty(), "-i"},
                          {chosen.no_overwrite, "-n"},
                          {chosen.no_table, "--no-table"},
                          {chosen.strip_components != 0, "--strip-components"}};
   for (const auto& o : extraction_only) {
-    if (o.given) return std::string("'") + o.option + "' cannot be used with '-c'";
+    if (o.given) return std::string("'") + o.option + "' cannot be used with " + command;
   }
+  return {};
+}
+
+// With -c: the one operand is the folder, and the options that select or place extracted entries
+// have no meaning.
+std::string take_folder(options& chosen) {
+  if (std::string wrong = extraction_options_given(chosen, "'-c'", false); !wrong.empty()) return wrong;
   if (chosen.archives.size() != 1) {
     return chosen.archives.empty()
                ? "no folder given"
@@ -203,7 +216,17 @@ std::string take_folder(options& chosen) {
 std::string options_not_for_create(const options& chosen) {
   if (chosen.like) return "'--like' needs '-c'";
   if (chosen.level) return "'--level' needs '-c'";
+  if (chosen.sync) return "'--sync' needs '-c'";
   return {};
+}
+
+// With --diff: the two operands are the archives compared, and nothing is extracted.
+std::string take_two_archives(const options& chosen) {
+  if (std::string wrong = extraction_options_given(chosen, "'--diff'", true); !wrong.empty()) return wrong;
+  if (chosen.archives.size() != 2) {
+    return "'--diff' compares two archives, OLD and NEW, not " + std::to_string(chosen.archives.size());
+  }
+  return options_not_for_create(chosen);
 }
 
 }  // namespace
@@ -236,8 +259,10 @@ parsed_options parse_options(const std::vector<std::string>& args) {
   }
   if (chosen.what == command::create) {
     parsed.error = take_folder(chosen);
+  } else if (chosen.what == command::diff) {
+    parsed.error = take_two_archives(chosen);
   } else if (chosen.json && chosen.what != command::list && chosen.what != command::test) {
-    parsed.error = "'--json' goes with '-l', '-t' or '-c'";
+    parsed.error = "'--json' goes with '-l', '-t', '-c' or '--diff'";
   } else if (std::string wrong = options_not_for_create(chosen); !wrong.empty()) {
     parsed.error = wrong;
   } else if (chosen.archives.empty()) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The command line, read in one place: `DarvEx [OPTION]... ARCHIVE...`, or
-// `DarvEx -c FILE [OPTION]... DIR` to make an archive. Options come before the first operand;
+// The command line, read in one place: `DarvEx [OPTION]... ARCHIVE...`,
+// `DarvEx -c FILE [OPTION]... DIR` to make an archive, or `DarvEx --diff OLD NEW` to compare two. Options come before
+// the first operand;
 // `--` ends them.
 
 #include <optional>
@@ -17,6 +18,7 @@ enum class command {
   test,
   to_stdout,  // -p
   create,
+  diff,  // --diff OLD NEW
   help,
   version,
 };
@@ -42,6 +44,7 @@ struct options {
   std::string folder;               // -c: the folder it is made from, the one operand
   std::optional<std::string> like;  // --like: the archive whose bytes it keeps
   std::optional<unsigned> level;    // --level: the compression level
+  bool sync = false;                // --sync: records whose file is missing leave the archive
 };
 
 struct parsed_options {

@@ -53,6 +53,14 @@ TEST(Options, ReadsEachOptionInEachOfItsForms) {
          EXPECT_EQ(o.folder, "-dir");
        }},
       {{"--create", "n.dat", "d"}, [](const options& o) { EXPECT_EQ(o.level, std::nullopt); }},
+      {{"-c", "n.dat", "--like", "o.dat", "--sync", "d"}, [](const options& o) { EXPECT_TRUE(o.sync); }},
+      {{"--diff", "--json", "-i", "*.xml", "old.dat", "new.dat"},
+       [](const options& o) {
+         EXPECT_EQ(o.what, command::diff);
+         EXPECT_TRUE(o.json);
+         EXPECT_EQ(o.includes, (args{"*.xml"}));
+         EXPECT_EQ(o.archives, (args{"old.dat", "new.dat"}));
+       }},
       {{"-h", "--bogus"}, [](const options& o) { EXPECT_EQ(o.what, command::help); }},
       {{"--version"}, [](const options& o) { EXPECT_EQ(o.what, command::version); }},
       {{}, [](const options& o) { EXPECT_EQ(o.what, command::usage_text); }},
@@ -103,10 +111,10 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"-tl", "a.dat"}, "'-l' and '-t' cannot be used together"},
       {{"-pl", "a.dat"}, "'-l' and '-p' cannot be used together"},
       {{"-t", "--to-stdout", "a.dat"}, "'-t' and '-p' cannot be used together"},
-      {{"-p", "--json", "a.dat"}, "'--json' goes with '-l', '-t' or '-c'"},
+      {{"-p", "--json", "a.dat"}, "'--json' goes with '-l', '-t', '-c' or '--diff'"},
       {{"--list=yes", "a.dat"}, "option '--list' takes no value"},
       {{"--no-table=yes", "a.dat"}, "option '--no-table' takes no value"},
-      {{"--json", "a.dat"}, "'--json' goes with '-l', '-t' or '-c'"},
+      {{"--json", "a.dat"}, "'--json' goes with '-l', '-t', '-c' or '--diff'"},
       {{"-j", "0", "a.dat"}, "takes a number of jobs from 1 to 64, not '0'"},
       {{"-j", "65", "a.dat"}, "not '65'"},
       {{"-j", "2x", "a.dat"}, "not '2x'"},
@@ -124,6 +132,13 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--level", "5", "a.dat"}, "'--level' needs '-c'"},
       {{"-c", "n.dat", "--level", "0", "a"}, "takes a number of level from 1 to"},
       {{"-c", "n.dat", "--level", "13", "a"}, "not '13'"},
+      {{"--sync", "a.dat"}, "'--sync' needs '-c'"},
+      {{"--diff", "a.dat"}, "'--diff' compares two archives, OLD and NEW, not 1"},
+      {{"--diff", "a.dat", "b.dat", "c.dat"}, "not 3"},
+      {{"--diff", "-l", "a.dat", "b.dat"}, "'-l' and '--diff' cannot be used together"},
+      {{"--diff", "-c", "n.dat", "a"}, "'-c' and '--diff' cannot be used together"},
+      {{"--diff", "-d", "out", "a.dat", "b.dat"}, "'-d' cannot be used with '--diff'"},
+      {{"--diff", "--sync", "a.dat", "b.dat"}, "'--sync' needs '-c'"},
   };
   for (const auto& c : cases) {
     const std::string error = parse_options(c.given).error;

@@ -20,17 +20,25 @@ struct terminal_report {
   const char* written_where = nullptr;
 };
 
+// What became of one item of a run, for its summary.
+enum class item_result { written, kept, failed };
+
 class run_progress {
  public:
   // Starts showing the progress of `plan` on `screen`, whose standard error is a terminal.
   run_progress(console& screen, const entry_plan& plan, const terminal_report& report);
+  // The same for a run of `total` that is no plan's (-c's records).
+  run_progress(console& screen, const progress_counts& total, const terminal_report& report);
   run_progress(const run_progress&) = delete;
   run_progress& operator=(const run_progress&) = delete;
 
   void entry_done(const planned_entry& entry, const entry_outcome& outcome);
+  // One item done: `bytes` of the total.
+  void item_done(std::uint64_t bytes, item_result result);
   void idle() { tick(); }
-  // Removes the progress line, lets out what standard output holds, then sums the run up.
-  void finish();
+  // Removes the progress line, lets out what standard output holds, then sums the run up
+  // unless told not to.
+  void finish(bool summed_up = true);
 
  private:
   void tick();

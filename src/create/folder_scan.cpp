@@ -71,7 +71,8 @@ class folder_scanner {
     platform::file_type type = platform::file_type::other;
     if (int err = folder.open_file(path.parts.back(), handle, type)) return refused(path, err);
     if (type != platform::file_type::regular) return refused(path, EINVAL);
-    if (int err = platform::file_size(handle, file.size)) return trouble(root_path_, path, "cannot read", err);
+    if (int err = platform::stamp_of(handle, file.stamp)) return trouble(root_path_, path, "cannot read", err);
+    file.size = file.stamp.size;
     if (int err = platform::identity_of(handle, file.identity)) return trouble(root_path_, path, "cannot read", err);
     files_.push_back(std::move(file));
     return std::nullopt;

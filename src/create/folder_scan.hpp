@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/problem.hpp"
+#include "platform/file_state.hpp"
 #include "platform/platform.hpp"
 #include "select/entry_name.hpp"
 
@@ -21,6 +22,7 @@ struct source_file {
   std::string key;          // which file it is by this system's rules (see file_key)
   std::uint64_t size = 0;
   platform::file_identity identity;
+  platform::file_stamp stamp;  // its size and the time it was written, when the folder was read
 };
 
 // The key two paths share when they name one file on this system: their parts joined with '/',

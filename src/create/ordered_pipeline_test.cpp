@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "create/ordered_pipeline.hpp"
@@ -35,6 +39,52 @@ TEST(OrderedPipeline, TakesEveryItemOnceInOrderWhateverTheJobsAndStopsWhenTold) 
         [&](std::size_t, std::size_t&) { return ++count < 10; }, [](std::size_t) { return std::size_t{1}; }, 3,
         platform::never_stop));
     EXPECT_EQ(count, 10u) << jobs;
+  }
+}
+
+// While the taker dawdles, the workers run ahead only as far as the budget lets them: the items
+// made and not yet taken never weigh more than the budget (less one), one item a worker and the
+// one being taken.
+TEST(OrderedPipeline, WorkersRunAheadOfASlowTakerOnlyAsFarAsTheBudget) {
+  const struct {
+    unsigned jobs;
+    std::size_t weight;
+    std::size_t budget;
+  } cases[] = {{4, 1, 3}, {3, 5, 12}, {2, 10, 10}};
+  for (const auto& c : cases) {
+    std::mutex mutex;
+    std::size_t waiting = 0;
+    std::size_t most_waiting = 0;
+    const bool whole = run_in_order<std::size_t>(
+        200, c.jobs,
+        [&] {
+          return [&](std::size_t, std::size_t& made) {
+            made = c.weight;
+            const std::lock_guard<std::mutex> lock(mutex);
+            waiting += c.weight;
+            most_waiting = std::max(most_waiting, waiting);
+          };
+        },
+        [&](std::size_t i, std::size_t& made) {
+          if (i == 0) {
+            // Until the workers have filled the budget; then a while, in which they would run on
+            // past it were it not kept.
+            const auto filled = [&] {
+              const std::lock_guard<std::mutex> lock(mutex);
+              return waiting >= c.budget;
+            };
+            for (int tick = 0; tick < 2000 && !filled(); ++tick)
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+          const std::lock_guard<std::mutex> lock(mutex);
+          waiting -= made;
+          return true;
+        },
+        [](std::size_t made) { return made; }, c.budget, platform::never_stop);
+    EXPECT_TRUE(whole);
+    EXPECT_LE(most_waiting, c.budget - 1 + (c.jobs + 1) * c.weight) << c.jobs << " jobs, budget " << c.budget;
+    EXPECT_GE(most_waiting, c.budget) << "the workers ran ahead while the taker waited";
   }
 }
 

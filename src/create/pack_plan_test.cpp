@@ -10,6 +10,7 @@ namespace {
 
 using test_support::entry;
 using test_support::test_archive;
+using test_support::test_entry;
 
 // The original's layout and records, read as extraction reads them.
 struct read_archive {
@@ -82,7 +83,7 @@ TEST(PackPlan, WithAnOriginalEverySpanIsAPieceAndTheBytesBetweenAreCopied) {
   EXPECT_TRUE(plan.unstreamed.empty());
 }
 
-TEST(PackPlan, EntriesWhoseFilesCannotBeTheirsKeepTheirBytesWithoutLooking) {
+TEST(PackPlan, EntriesWhoseFilesCannotBeTheirsKeepTheirBytesAndAreChecked) {
   test_archive archive;
   archive.entries = {entry("same.txt", "first"),   entry("../up.txt", "refused"), entry("same.txt", "second"),
                      entry("missing.txt", "gone"), entry("folder/", ""),          entry("kept.txt", "k")};
@@ -90,13 +91,122 @@ TEST(PackPlan, EntriesWhoseFilesCannotBeTheirsKeepTheirBytesWithoutLooking) {
   const read_archive original = read_with_the_reader(archive);
   pack_plan plan;
   ASSERT_FALSE(plan_pack(original.index, &original.layout, files_named({"kept.txt", "same.txt"}), {}, "dir", plan));
-  EXPECT_EQ(pieces_of(plan), (std::vector<piece_view>{{piece_kind::copy, 0, at[0], at[1], {}},   // written over later
+  EXPECT_EQ(pieces_of(plan), (std::vector<piece_view>{{piece_kind::check, 0, at[0], at[1], {}},  // written over later
                                                       {piece_kind::copy, {}, at[1], at[2], {}},  // refused: in between
                                                       {piece_kind::compare, 2, at[2], at[3], 1},
-                                                      {piece_kind::copy, 3, at[3], at[4], {}},  // no file
-                                                      {piece_kind::copy, 4, at[4], at[5], {}},  // a folder
+                                                      {piece_kind::check, 3, at[3], at[4], {}},  // no file
+                                                      {piece_kind::check, 4, at[4], at[5], {}},  // a folder
                                                       {piece_kind::compare, 5, at[5], at[6], 0}}));
   EXPECT_EQ(plan.unstreamed, (std::vector<std::size_t>{1}));
+  EXPECT_EQ(plan.file_missing, (std::vector<bool>{false, false, false, true, false, false}));
+  EXPECT_TRUE(plan.dropped.empty());
+}
+
+// The file at a record's name goes in whatever extraction made of the record; a refused name
+// names no file, so a file there is a file of its own.
+TEST(PackPlan, AFileAtTheNameOfARecordWithoutASpanOfItsOwnIsWhatGoesIn) {
+  const std::uint32_t too_large = 13107201;
+  const struct {
+    const char* what;
+    std::vector<test_entry> entries;
+    std::vector<std::optional<std::uint32_t>> offsets;  // instead of where each lies
+    std::vector<std::optional<std::uint32_t>> sizes;    // instead of each one's size
+    std::vector<std::string> files;
+    // The pieces, with "at N" for the Nth stream's offset (N = count: the index).
+    std::vector<piece_view> (*pieces)(const std::vector<std::uint64_t>& at);
+    std::vector<std::size_t> unstreamed;
+  } cases[] = {
+      {"refused for its size: packed in place of its span",
+       {entry("a.txt", "a"), entry("big.bin", "b"), entry("c.txt", "c")},
+       {},
+       {{}, too_large, {}},
+       {"a.txt", "big.bin", "c.txt"},
+       [](const std::vector<std::uint64_t>& at) {
+         return std::vector<piece_view>{{piece_kind::compare, 0, at[0], at[1], 0},
+                                        {piece_kind::pack, 1, at[1], at[2], 1},
+                                        {piece_kind::compare, 2, at[2], at[3], 2}};
+       },
+       {}},
+      {"refused for an offset past the index: packed where it falls in index order",
+       {entry("a.txt", "a"), entry("far.txt", "f"), entry("c.txt", "c")},
+       {{}, 0x7FFFFFF0u, {}},
+       {},
+       {"a.txt", "c.txt", "far.txt"},
+       [](const std::vector<std::uint64_t>& at) {
+         return std::vector<piece_view>{{piece_kind::compare, 0, at[0], at[2], 0},
+                                        {piece_kind::pack, 1, 0, 0, 2},
+                                        {piece_kind::compare, 2, at[2], at[3], 1}};
+       },
+       {}},
+      {"an offset in the header: compared, where it falls in index order",
+       {entry("h.txt", "h"), entry("i.txt", "i")},
+       {4u, {}},
+       {},
+       {"h.txt", "i.txt"},
+       [](const std::vector<std::uint64_t>& at) {
+         return std::vector<piece_view>{{piece_kind::revise, 0, 4, at[1], 0},
+                                        {piece_kind::copy, {}, 12, at[1], {}},
+                                        {piece_kind::compare, 1, at[1], at[2], 1}};
+       },
+       {}},
+      {"refused, while an entry extraction writes has its name: the file is that one's",
+       {entry("dup.txt", "d"), entry("dup.txt", "e")},
+       {},
+       {too_large, {}},
+       {"dup.txt"},
+       [](const std::vector<std::uint64_t>& at) {
+         return std::vector<piece_view>{{piece_kind::copy, {}, 12, at[1], {}},
+                                        {piece_kind::compare, 1, at[1], at[2], 0}};
+       },
+       {0}},
+      {"an unsafe name: the file of its parts is added",
+       {entry("/abs.txt", "a"), entry("ok.txt", "o")},
+       {},
+       {},
+       {"abs.txt", "ok.txt"},
+       [](const std::vector<std::uint64_t>& at) {
+         return std::vector<piece_view>{{piece_kind::copy, {}, 12, at[1], {}},
+                                        {piece_kind::compare, 1, at[1], at[2], 1},
+                                        {piece_kind::pack, 2, 0, 0, 0}};
+       },
+       {0}},
+  };
+  for (const auto& c : cases) {
+    test_archive archive;
+    archive.entries = c.entries;
+    for (std::size_t i = 0; i < c.offsets.size(); ++i) archive.entries[i].offset = c.offsets[i];
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+      if (c.sizes[i]) archive.entries[i].size = *c.sizes[i];
+    }
+    const read_archive original = read_with_the_reader(archive);
+    pack_plan plan;
+    ASSERT_FALSE(plan_pack(original.index, &original.layout, files_named(c.files), {}, "dir", plan)) << c.what;
+    EXPECT_EQ(pieces_of(plan), c.pieces(archive.stream_offsets())) << c.what;
+    EXPECT_EQ(plan.unstreamed, c.unstreamed) << c.what;
+  }
+}
+
+TEST(PackPlan, SyncDropsTheRecordsWhoseFileIsMissingWithOrWithoutAnOriginal) {
+  test_archive archive = gapped();
+  archive.entries[1] = entry("gone.txt", "gone");
+  const std::vector<std::uint64_t> at = archive.stream_offsets();
+  const read_archive original = read_with_the_reader(archive);
+  const std::vector<source_file> files = files_named({"a.txt", "d.txt"});
+  for (const bool like : {true, false}) {
+    pack_plan plan;
+    ASSERT_FALSE(plan_pack(original.index, like ? &original.layout : nullptr, files, {{}, true}, "dir", plan));
+    EXPECT_EQ(names_of(plan), (std::vector<std::string>{"a.txt", "d.txt"})) << like;
+    ASSERT_EQ(plan.dropped.size(), 1u) << like;
+    EXPECT_EQ(plan.dropped[0].name, "gone.txt");
+    EXPECT_EQ(plan.dropped[0].size, 4u);
+    EXPECT_EQ(plan.file_missing, (std::vector<bool>{false, false}));
+    if (like) {
+      EXPECT_EQ(pieces_of(plan), (std::vector<piece_view>{{piece_kind::copy, {}, 12, at[0], {}},
+                                                          {piece_kind::compare, 0, at[0], at[1], 0},
+                                                          {piece_kind::drop, {}, at[1], at[2], {}},
+                                                          {piece_kind::compare, 1, at[2], at[3], 1}}));
+    }
+  }
 }
 
 TEST(PackPlan, ExcludedRecordsGoWithTheirSpansAndUnnamedFilesAreAddedInOrder) {
@@ -106,7 +216,7 @@ TEST(PackPlan, ExcludedRecordsGoWithTheirSpansAndUnnamedFilesAreAddedInOrder) {
   // As the scan gives them: sorted, the excluded left out already; table.bin is never added.
   const std::vector<source_file> files = files_named({"a.txt", "d.txt", "new/x.txt", "table.bin", "z.txt"});
   pack_plan plan;
-  ASSERT_FALSE(plan_pack(original.index, &original.layout, files, {"b/*"}, "dir", plan));
+  ASSERT_FALSE(plan_pack(original.index, &original.layout, files, {{"b/*"}}, "dir", plan));
   EXPECT_EQ(names_of(plan), (std::vector<std::string>{"a.txt", "d.txt", "new/x.txt", "z.txt"}));
   EXPECT_EQ(pieces_of(plan), (std::vector<piece_view>{{piece_kind::copy, {}, 12, at[0], {}},
                                                       {piece_kind::compare, 0, at[0], at[1], 0},
@@ -130,13 +240,15 @@ TEST(PackPlan, WithoutAnOriginalEveryRecordIsPackedFromItsFile) {
   EXPECT_EQ(names_of(plan).back(), "e.txt");
 }
 
-TEST(PackPlan, WithoutAnOriginalARecordWithoutItsFileOrWithAnUnsafeNameStops) {
+TEST(PackPlan, WithoutAnOriginalARecordWithoutItsFileOrWithAnUnsafeNameStopsSayingHowToLeaveItOut) {
   const struct {
     std::string name;
     const char* path;
     const char* reason;
   } cases[] = {
-      {"gone.txt", "dir/gone.txt", "cannot open"},
+      {"gone.txt", "dir/gone.txt",
+       "no such file, though record 1 of table.bin names it: -x 'gone.txt' leaves the record out, --sync every"},
+      {"it's [1].txt", "dir/it's [1].txt", "-x 'it'\\''s [[]1].txt' leaves"},
       {"../x", "dir/table.bin", "record 1 (../x): a \"..\" component leaves the output directory"},
   };
   for (const auto& c : cases) {

@@ -7,6 +7,7 @@
 #include "create/folder_scan.hpp"
 #include "format/archive.hpp"
 #include "format/inflate.hpp"
+#include "platform/file_state.hpp"
 
 namespace darvex {
 namespace {
@@ -35,20 +36,28 @@ void piece_maker::make(const pack_piece& piece, piece_bytes& made) {
     case piece_kind::pack:
       if (read_file(piece, made)) compress(content_.room(content_length_), content_length_, piece, made);
       return;
+    case piece_kind::check:
+      if (read_span(piece, made)) keep_span(piece, inflate_span(piece, made), made);
+      return;
     case piece_kind::compare:
+    case piece_kind::revise:
       break;
   }
-  if (!read_file(piece, made)) return;
-  made.length = static_cast<std::size_t>(piece.end - piece.start);
-  made.bytes = std::make_unique_for_overwrite<unsigned char[]>(made.length);
-  if (auto unread = sources_.original->read(piece.start, made.bytes.get(), made.length)) {
-    made.failure = std::move(unread);
-    return;
-  }
-  if (unchanged(piece, made)) {
-    made.kept = true;
-    made.crc = crc32_of(made.bytes.get(), made.length);
-    return;
+  if (!read_file(piece, made) || !read_span(piece, made)) return;
+  // Extraction never writes more than the recorded size.
+  if (content_length_ <= piece.room) {
+    const inflate_result inflated = inflate_span(piece, made);
+    const unsigned char* content = content_.room(content_length_);
+    if (inflated.produced == content_length_ &&
+        (content_length_ == 0 || std::memcmp(inflated_.room(piece.room), content, content_length_) == 0)) {
+      keep_span(piece, inflated, made);
+      // A record whose bytes are no span of its own keeps pointing at them: nothing is written.
+      if (piece.kind == piece_kind::revise) {
+        made.bytes.reset();
+        made.length = 0;
+      }
+      return;
+    }
   }
   compress(content_.room(content_length_), content_length_, piece, made);
 }
@@ -60,41 +69,62 @@ bool piece_maker::read_file(const pack_piece& piece, piece_bytes& made) {
     made.failure = file_problem(piece, "cannot open", err);
     return false;
   }
-  std::uint64_t size = 0;
-  if (int err = platform::file_size(handle, size)) {
+  platform::file_stamp before;
+  if (int err = platform::stamp_of(handle, before)) {
     made.failure = file_problem(piece, "cannot read", err);
     return false;
   }
-  if (size > ENTRY_BUFFER_SIZE) {
-    made.failure = file_problem(
-        piece, std::to_string(size) + " bytes exceeds the " + std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer");
+  if (before.size > ENTRY_BUFFER_SIZE) {
+    made.failure = file_problem(piece, std::to_string(before.size) + " bytes exceeds the " +
+                                           std::to_string(ENTRY_BUFFER_SIZE) + "-byte entry buffer");
     return false;
   }
-  content_length_ = static_cast<std::size_t>(size);
-  unsigned char* content = content_.room(content_length_);
+  content_length_ = static_cast<std::size_t>(before.size);
+  // One byte more than the file holds: a file that grows shows it.
+  unsigned char* content = content_.room(content_length_ + 1);
+  if (content == nullptr) throw std::bad_alloc();
   std::size_t got = 0;
-  if (content == nullptr && content_length_ > 0) throw std::bad_alloc();
-  if (int err = platform::read_at(handle, 0, content, content_length_, got)) {
+  if (int err = platform::read_at(handle, 0, content, content_length_ + 1, got)) {
     made.failure = file_problem(piece, "cannot read", err);
     return false;
   }
-  if (got != content_length_) {
-    made.failure = file_problem(piece, "cannot read: it became shorter while being read");
+  platform::file_stamp after;
+  if (int err = platform::stamp_of(handle, after)) {
+    made.failure = file_problem(piece, "cannot read", err);
+    return false;
+  }
+  if (got != content_length_ || after != before || before != file.stamp) {
+    made.failure = file_problem(piece,
+                                "changed while it was read (its size, its bytes or the time it was written): "
+                                "run again once nothing writes to it");
     return false;
   }
   return true;
 }
 
-bool piece_maker::unchanged(const pack_piece& piece, const piece_bytes& made) {
-  // Extraction never writes more than the recorded size.
-  if (content_length_ > piece.room) return false;
+bool piece_maker::read_span(const pack_piece& piece, piece_bytes& made) {
+  made.length = static_cast<std::size_t>(piece.end - piece.start);
+  made.bytes = std::make_unique_for_overwrite<unsigned char[]>(made.length);
+  if (auto unread = sources_.original->read(piece.start, made.bytes.get(), made.length)) {
+    made.failure = std::move(unread);
+    return false;
+  }
+  return true;
+}
+
+inflate_result piece_maker::inflate_span(const pack_piece& piece, const piece_bytes& made) {
   if (!inflate_) inflate_ = std::make_unique<inflater>();
   unsigned char* room = inflated_.room(piece.room);
   if (room == nullptr && piece.room > 0) throw std::bad_alloc();
   const inflate_result inflated = inflate_->inflate(room, piece.room, made.bytes.get(), made.length);
   if (inflated.outcome == inflate_outcome::out_of_memory) throw std::bad_alloc();
-  return inflated.produced == content_length_ &&
-         (content_length_ == 0 || std::memcmp(room, content_.room(content_length_), content_length_) == 0);
+  return inflated;
+}
+
+void piece_maker::keep_span(const pack_piece& piece, const inflate_result& inflated, piece_bytes& made) {
+  made.kept = true;
+  made.crc = crc32_of(made.bytes.get(), made.length);
+  if (inflated.outcome != inflate_outcome::complete) made.damage = describe_inflate_failure(inflated, piece.room);
 }
 
 void piece_maker::compress(const unsigned char* content, std::size_t length, const pack_piece& piece,

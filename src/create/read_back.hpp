@@ -3,8 +3,9 @@
 // A written archive read back with the reader before it is put in place: opened, its index
 // loaded, inflated and parsed, its entries planned and run through extraction's engine, and
 // each record held against what the writer wrote for it (write_archive.hpp's entry_check):
-// the inflated index byte for byte, each new stream inflated completely to its file's length
-// and CRC, each kept span to the original's bytes' length and CRC.
+// the inflated index byte for byte, each new stream (where it was written, bytes kept after it
+// in its span aside) inflated completely to its file's length and CRC, each kept span to the
+// original's bytes' length and CRC.
 
 #include <string>
 

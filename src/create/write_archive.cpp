@@ -90,6 +90,11 @@ class archive_builder {
     const pack_piece& piece = plan_.pieces[i];
     if (made.failure) return fail(std::move(*made.failure));
     if (piece.record && out_.at() > LAST_OFFSET) return fail(past_4_gib());
+    if (piece.kind == piece_kind::revise && made.kept) {
+      // Its file holds what extraction writes for the bytes it points at: it keeps pointing there.
+      left_in_place_.push_back({*piece.record, std::move(made.damage)});
+      return true;
+    }
     placed_piece placed{piece.start, piece.end, out_.at(), 0};
     std::uint32_t crc = made.crc;
     if (piece.kind == piece_kind::copy) {
@@ -98,20 +103,27 @@ class archive_builder {
       if (auto failure = out_.write(made.bytes.get(), made.length)) return fail(std::move(*failure));
     }
     placed.length = out_.at() - placed.at;
-    if (piece.kind != piece_kind::pack && piece.kind != piece_kind::empty) placed_.push_back(placed);
+    if (stands_for_original_bytes(piece)) placed_.push_back(placed);
     if (piece.record) record_written(piece, made, placed, crc);
     return true;
   }
 
-  // Gives every record its fields, tells of those without a stream, and writes the index.
+  // Gives every record its fields, tells of those without a stream and of those dropped, and
+  // writes the index.
   maybe_problem finish() {
     const std::uint64_t index_offset = out_.at();
     if (index_offset > LAST_OFFSET) return past_4_gib();
     written_.index_offset = static_cast<std::uint32_t>(index_offset);
-    for (const std::size_t record : plan_.unstreamed) {
-      const std::uint32_t offset = mapped(*plan_.original_offsets[record]);
-      index_.set_fields(record, offset, index_.records()[record].size);
-      tell(record, entry_fate::kept, 0);
+    for (const std::size_t record : plan_.unstreamed) left_in_place_.push_back({record, std::nullopt});
+    std::sort(left_in_place_.begin(), left_in_place_.end(),
+              [](const left_in_place& a, const left_in_place& b) { return a.record < b.record; });
+    for (left_in_place& left : left_in_place_) {
+      const std::uint32_t offset = mapped(*plan_.original_offsets[left.record]);
+      index_.set_fields(left.record, offset, index_.records()[left.record].size);
+      tell(left.record, kept_fate(left.record, left.damage), 0, std::move(left.damage));
+    }
+    for (const dropped_record& dropped : plan_.dropped) {
+      listener_.entry_packed({0, dropped.name, entry_fate::dropped, dropped.size, 0, std::nullopt});
     }
     written_.index = index_.bytes();
     if (auto failure = write_index()) return failure;
@@ -134,7 +146,7 @@ class archive_builder {
     return {problem_kind::output, out_.path(), "the archive passes 4 GiB, beyond the reach of its 32-bit offsets"};
   }
 
-  void record_written(const pack_piece& piece, const piece_bytes& made, const placed_piece& placed, std::uint32_t crc) {
+  void record_written(const pack_piece& piece, piece_bytes& made, const placed_piece& placed, std::uint32_t crc) {
     const std::size_t record = *piece.record;
     const bool kept = piece.kind == piece_kind::copy || made.kept;
     const std::uint32_t size = kept ? index_.records()[record].size : made.size;
@@ -145,12 +157,20 @@ class archive_builder {
     check.stored = placed.length;
     check.length = kept ? placed.length : size;
     check.crc = crc;
-    tell(record, kept ? entry_fate::kept : piece.added ? entry_fate::added : entry_fate::packed, placed.length);
+    const entry_fate fate = kept          ? kept_fate(record, made.damage)
+                            : piece.added ? entry_fate::added
+                                          : entry_fate::packed;
+    tell(record, fate, placed.length, std::move(made.damage));
   }
 
-  void tell(std::size_t record, entry_fate fate, std::uint64_t stored) {
+  entry_fate kept_fate(std::size_t record, const std::optional<std::string>& damage) const {
+    if (damage) return entry_fate::kept_damaged;
+    return plan_.file_missing.at(record) ? entry_fate::kept_no_file : entry_fate::kept;
+  }
+
+  void tell(std::size_t record, entry_fate fate, std::uint64_t stored, std::optional<std::string> damage = {}) {
     const index_image::record& r = index_.records()[record];
-    listener_.entry_packed({static_cast<std::uint32_t>(record + 1), r.name, fate, r.size, stored});
+    listener_.entry_packed({static_cast<std::uint32_t>(record + 1), r.name, fate, r.size, stored, std::move(damage)});
   }
 
   // Where an original offset of a record without a stream of its own lies now: as far into the
@@ -199,6 +219,12 @@ class archive_builder {
   written_archive& written_;
   index_image index_;
   std::vector<placed_piece> placed_;  // pieces of original bytes, in file order
+  // Records that keep pointing where they did, with any damage of the bytes there.
+  struct left_in_place {
+    std::size_t record;
+    std::optional<std::string> damage;
+  };
+  std::vector<left_in_place> left_in_place_;
   maybe_problem failure_;
 };
 

@@ -24,6 +24,7 @@
 // so the archive is the same bytes whatever the number of workers.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,22 +36,26 @@
 namespace darvex {
 
 enum class entry_fate {
-  kept,    // its stored bytes are the original's
-  packed,  // a new stream from its file
-  added,   // a new record and stream, for a file that no record named
+  kept,          // its stored bytes are the original's
+  kept_no_file,  // its stored bytes are the original's, and it has no file in the folder
+  kept_damaged,  // its stored bytes are the original's, which do not inflate cleanly
+  packed,        // a new stream from its file
+  added,         // a new record and stream, for a file that no record named
+  dropped,       // left out, its file missing (--sync): no record of the new archive
 };
 
 // What became of one record: a value that whoever shows the run can print.
 struct packed_entry {
-  std::uint32_t position = 0;  // in the new index, counted from 1
+  std::uint32_t position = 0;  // in the new index, counted from 1; 0 for a record dropped
   std::string name;            // the stored name bytes
   entry_fate fate = entry_fate::kept;
-  std::uint32_t size = 0;    // the inflated size its record gives
-  std::uint64_t stored = 0;  // the bytes of its stream (0 for a record without one)
+  std::uint32_t size = 0;             // the inflated size its record gives
+  std::uint64_t stored = 0;           // the bytes of its stream (0 for a record without one)
+  std::optional<std::string> damage;  // kept_damaged: how its stream fails to inflate
 };
 
 // Hears of each record once it is written: those with a stream of their own in file order,
-// then the rest in index order.
+// then the rest in index order, then those dropped.
 class pack_listener {
  public:
   virtual void entry_packed(const packed_entry& entry) = 0;

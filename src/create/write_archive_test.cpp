@@ -111,5 +111,35 @@ TEST_F(WriteArchive, ReadBackFindsAnyByteThatDiffersFromWhatWasWritten) {
   }
 }
 
+// A record refused for an offset past the index points as far past the new index as it did
+// past the old one, so that it stays refused for the same reason: shifted when the data before
+// the index grows, left where it is when that is still past the index.
+TEST_F(WriteArchive, ARecordPastTheIndexStaysAsFarPastItWhetherTheDataGrowsOrShrinks) {
+  archive_.entries.push_back(entry("far.txt", ""));
+  archive_.write_to((dir_ / "old.dat").string());
+  ASSERT_FALSE(read_original((dir_ / "old.dat").string(), original_));
+  const std::uint32_t old_index = original_.layout.index_offset;
+  archive_.entries.back().offset = old_index + 7;
+  archive_.write_to((dir_ / "old.dat").string());
+  const struct {
+    const char* what;
+    std::string c_bin;  // the new content of in/c.bin, 3000 incompressible bytes before
+    bool shifted;
+  } cases[] = {
+      {"grows", test_support::incompressible(9000, 3), true},
+      {"shrinks", "short", false},
+  };
+  for (const auto& c : cases) {
+    test_support::write_file(dir_ / "in/c.bin", c.c_bin);
+    files_.clear();
+    const std::string bytes = pack(2);
+    const std::uint32_t new_index = written_.index_offset;
+    const std::uint32_t far = index_image::parse(written_.index)->records()[3].offset;
+    EXPECT_EQ(far, c.shifted ? new_index + 7 : old_index + 7) << c.what << ": new index at " << new_index;
+    EXPECT_GT(far, new_index) << c.what;
+    EXPECT_FALSE(read_back_of(bytes)) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace darvex

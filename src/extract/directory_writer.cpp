@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "extract/folder_walker.hpp"
+#include "platform/folders.hpp"
 #include "platform/traits.hpp"
 
 namespace darvex {
@@ -42,10 +43,17 @@ entry_outcome walk_failure(int err) {
   return failed("cannot create", err);
 }
 
-// Writes `length` bytes as the file `name` in `folder`: under a temporary name, renamed onto
-// `name` when whole.
+// Writes `length` bytes as the file `name` in `folder`: in a private folder as a new file
+// (nobody else writes there, and a killed run's folder is never published), else, or when
+// something stands at the name already, under a temporary name renamed onto `name` when whole.
 entry_outcome write_whole(const platform::directory& folder, const std::string& name, const unsigned char* data,
-                          std::size_t length) {
+                          std::size_t length, bool private_folder) {
+  if (private_folder) {
+    bool created = false;
+    const int err = folder.write_new_file(name, data, length, created);
+    if (err == 0) return {};
+    if (err != EEXIST) return failed(created ? "cannot write" : "cannot create", err);
+  }
   platform::temporary_file file;
   if (int err = folder.create_temporary(file)) return failed("cannot create", err);
   if (int err = platform::write_all(file.handle(), data, length)) return failed("cannot write", err);
@@ -57,8 +65,8 @@ entry_outcome write_whole(const platform::directory& folder, const std::string& 
 // One worker's writer: its entries' folders are held open from one entry to the next.
 class folder_writer final : public entry_writer {
  public:
-  folder_writer(const directory_writer& directory, existing_files policy)
-      : directory_(directory), policy_(policy), walker_(directory.root()) {}
+  folder_writer(const directory_writer& directory, existing_files policy, std::size_t most_held)
+      : directory_(directory), policy_(policy), walker_(directory.root(), !directory.is_private(), most_held) {}
 
   std::optional<entry_outcome> before_reading(const planned_entry& entry, bool earlier_kept) override {
     const bool keep = policy_ == existing_files::keep;
@@ -96,7 +104,7 @@ class folder_writer final : public entry_writer {
     const platform::directory* folder = walker_.folder(path, folders, true, err);
     if (folder == nullptr) return walk_failure(err);
     if (path.folder) return {};
-    return write_whole(*folder, path.parts.back(), data, length);
+    return write_whole(*folder, path.parts.back(), data, length, directory_.is_private());
   }
 
   // With existing files kept: what stands at the entry's name is left alone, unless it is a
@@ -123,6 +131,16 @@ class folder_writer final : public entry_writer {
 }  // namespace
 
 maybe_problem directory_writer::open(const std::string& path, bool with_parents, const archive_file& archive) {
+  path_ = path;
+  bool staged = false;
+  if (!platform::path_exists(path)) {
+    if (const std::optional<platform::file_place> place = platform::place_of_file(path)) {
+      const int made = with_parents ? platform::make_directories(place->folder) : 0;
+      if (made != 0) return problem{problem_kind::output, path, "cannot create directory", made};
+      if (auto failure = stage(*place, staged)) return failure;
+    }
+  }
+  if (staged) return std::nullopt;  // new: neither the archive nor any leftover can be in it
   const int made = with_parents ? platform::make_directories(path) : platform::make_directory(path);
   if (made != 0) return problem{problem_kind::output, path, "cannot create directory", made};
   if (int err = root_.open(path)) return problem{problem_kind::output, path, "cannot enter directory", err};
@@ -136,12 +154,39 @@ maybe_problem directory_writer::open(const std::string& path, bool with_parents,
   return std::nullopt;
 }
 
+maybe_problem directory_writer::stage(const platform::file_place& place, bool& staged) {
+  if (int err = root_.open(place.folder)) return problem{problem_kind::output, path_, "cannot create directory", err};
+  root_.remove_leftovers();  // what runs killed while filling a directory here left
+  const int err = root_.create_temporary_folder(staged_);
+  if (err == ENOSYS) {
+    root_ = platform::directory();
+    return std::nullopt;
+  }
+  if (err != 0) return problem{problem_kind::output, path_, "cannot create directory", err};
+  staged_name_ = place.name;
+  staged = true;
+  return std::nullopt;
+}
+
+maybe_problem directory_writer::finish() {
+  if (!staged_.is_open()) {
+    root_ = platform::directory();
+    return std::nullopt;
+  }
+  const int err = root_.publish(staged_, staged_name_);
+  root_ = platform::directory();
+  if (err == 0) return std::nullopt;
+  // Something was made at its name meanwhile: the run's files stay under the temporary name
+  // only until the temporary folder goes, so say what happened.
+  return problem{problem_kind::output, path_, "cannot create directory", err};
+}
+
 maybe_problem directory_writer::write_table(const loaded_index& index, existing_files policy) {
   const auto trouble = [](std::string reason, int err = 0) {
     return problem{problem_kind::output, TABLE_NAME, std::move(reason), err};
   };
   platform::standing found;
-  if (int err = root_.look(TABLE_NAME, found)) return trouble("cannot create", err);
+  if (int err = root().look(TABLE_NAME, found)) return trouble("cannot create", err);
   if (policy == existing_files::keep && found.kind != standing_kind::nothing) {
     table_ = table_dump::kept;
     return std::nullopt;
@@ -149,7 +194,7 @@ maybe_problem directory_writer::write_table(const loaded_index& index, existing_
   if (found.kind == standing_kind::file && found.identity == archive_identity_) {
     return trouble("would replace the archive being read");
   }
-  const entry_outcome written = write_whole(root_, TABLE_NAME, index.bytes.get(), INDEX_BUFFER_SIZE);
+  const entry_outcome written = write_whole(root(), TABLE_NAME, index.bytes.get(), INDEX_BUFFER_SIZE, is_private());
   if (written.failure) return trouble(written.failure->reason, written.failure->err);
   table_ = table_dump::written;
   return std::nullopt;
@@ -159,6 +204,8 @@ bool directory_writer::may_be_archive(std::string_view part) const {
   return archive_identity_ && (!archive_name_ || platform::may_be_one_name(part, *archive_name_));
 }
 
-std::unique_ptr<entry_writer> directory_sink::writer() { return std::make_unique<folder_writer>(directory_, policy_); }
+std::unique_ptr<entry_writer> directory_sink::writer() {
+  return std::make_unique<folder_writer>(directory_, policy_, folders_held_per_writer(jobs_));
+}
 
 }  // namespace darvex

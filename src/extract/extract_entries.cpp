@@ -44,8 +44,14 @@ namespace darvex {
 namespace {
 
 // What one thread needs for entries of its own, each part made when first needed, so that a
-// failure to make it is an entry's problem.
+// failure to make it is an entry's problem. The buffers are made for the plan's largest span and
+// size, so that they are made and faulted in once.
 struct worker_tools {
+  explicit worker_tools(const entry_plan& plan)
+      : largest_span(static_cast<std::size_t>(plan.largest_span)), largest_size(plan.largest_size) {}
+
+  std::size_t largest_span;
+  std::size_t largest_size;
   growable_buffer span;
   growable_buffer data;
   std::unique_ptr<inflater> inflate;
@@ -91,8 +97,8 @@ entry_outcome extract_one(const archive_file& archive, const planned_entry& entr
   }
   if (auto decided = tools.writer->before_reading(entry, earlier_kept)) return std::move(*decided);
   const auto span_length = static_cast<std::size_t>(entry.span_length());
-  unsigned char* span = tools.span.room(span_length);
-  unsigned char* data = tools.data.room(entry.size);
+  unsigned char* span = tools.span.room(span_length, tools.largest_span);
+  unsigned char* data = tools.data.room(entry.size, tools.largest_size);
   if ((span == nullptr && span_length > 0) || (data == nullptr && entry.size > 0)) {
     return starved("not enough memory for its " + std::to_string(span_length + entry.size) + "-byte buffers");
   }
@@ -136,7 +142,7 @@ class in_order_turn final : public turn {
 
 void extract_in_order(const archive_file& archive, const entry_plan& plan, entry_sink& sink, entry_listener& listener,
                       platform::stop_check stopped) {
-  worker_tools tools;
+  worker_tools tools(plan);
   std::vector<bool> kept(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size() && !stopped(); ++i) {
     const planned_entry& entry = plan.entries[i];
@@ -153,6 +159,7 @@ class parallel_run {
  public:
   parallel_run(const archive_file& archive, const entry_plan& plan, entry_sink& sink, platform::stop_check stopped)
       : archive_(archive),
+        plan_(plan),
         entries_(plan.entries),
         sink_(sink),
         stopped_(stopped),
@@ -161,7 +168,7 @@ class parallel_run {
 
   // A worker's life: takes entries in index order until none is left or the run stops.
   void work() {
-    worker_tools tools;
+    worker_tools tools(plan_);
     std::unique_lock<std::mutex> lock(mutex_);
     ++running_;
     for (;;) {
@@ -316,6 +323,7 @@ class parallel_run {
   }
 
   const archive_file& archive_;
+  const entry_plan& plan_;
   const std::vector<planned_entry>& entries_;
   entry_sink& sink_;
   platform::stop_check stopped_;

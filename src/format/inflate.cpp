@@ -9,6 +9,13 @@
 namespace darvex {
 namespace {
 
+// A stream that did not end: with Z_FINISH, Z_BUF_ERROR and no input left mean that the input
+// ran out before the stream's end; anything else is damage.
+inflate_result cut_or_damaged(const z_stream& stream, int status, std::size_t produced) {
+  if (status == Z_BUF_ERROR && stream.avail_in == 0) return {inflate_outcome::truncated, produced};
+  return {inflate_outcome::damaged, produced};
+}
+
 // zlib's inflate over one whole stream held in memory, into `room` bytes. When the room fills
 // before the stream ends, one more byte of room tells a longer stream from a damaged one.
 inflate_result inflate_whole(z_stream& stream, unsigned char* destination, std::size_t room,
@@ -22,14 +29,14 @@ inflate_result inflate_whole(z_stream& stream, unsigned char* destination, std::
   const auto produced = static_cast<std::size_t>(stream.total_out);
   if (status == Z_STREAM_END) return {inflate_outcome::complete, produced};
   if (status == Z_MEM_ERROR) return {inflate_outcome::out_of_memory, produced};
-  if (status != Z_BUF_ERROR || stream.avail_out != 0) return {inflate_outcome::damaged, produced};
+  if (status != Z_BUF_ERROR || stream.avail_out != 0) return cut_or_damaged(stream, status, produced);
 
   stream.next_out = &probe;
   stream.avail_out = 1;
   status = ::inflate(&stream, Z_FINISH);
   if (stream.total_out > produced) return {inflate_outcome::longer_than_recorded, produced};
   if (status == Z_STREAM_END) return {inflate_outcome::complete, produced};
-  return {inflate_outcome::damaged, produced};
+  return cut_or_damaged(stream, status, produced);
 }
 
 struct zlib_stream {
@@ -117,6 +124,7 @@ std::string describe_inflate_failure(const inflate_result& result, std::size_t r
     case inflate_outcome::longer_than_recorded:
       return "stream inflates to more than " + std::to_string(room) + " bytes; cut there";
     case inflate_outcome::damaged:
+    case inflate_outcome::truncated:
       return "damaged or truncated zlib stream; " + std::to_string(result.produced) + " bytes kept";
     case inflate_outcome::out_of_memory:
       break;

@@ -19,7 +19,8 @@ namespace darvex {
 enum class inflate_outcome {
   complete,              // the stream ended within the room (bytes after it are ignored)
   longer_than_recorded,  // the stream holds more than the room: cut there
-  damaged,               // damaged or truncated: what came before the damage is kept
+  damaged,               // damaged: what came before the damage is kept
+  truncated,             // the source ended before the stream did: what came before is kept
   out_of_memory,         // zlib could not allocate its state
 };
 

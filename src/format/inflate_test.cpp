@@ -78,6 +78,7 @@ constexpr std::size_t SOME = static_cast<std::size_t>(-1);
 constexpr inflate_outcome COMPLETE = inflate_outcome::complete;
 constexpr inflate_outcome LONGER = inflate_outcome::longer_than_recorded;
 constexpr inflate_outcome DAMAGED = inflate_outcome::damaged;
+constexpr inflate_outcome TRUNCATED = inflate_outcome::truncated;
 
 std::vector<inflate_case> inflate_cases() {
   const std::size_t n = TEXT.size();
@@ -96,12 +97,12 @@ std::vector<inflate_case> inflate_cases() {
       {"trailing second stream", s + zlib_compress(BINARY), n, COMPLETE, n},
       {"trailing bytes and room to spare", s + std::string(100, '\0'), n + 100, COMPLETE, n},
       {"trailing bytes, over-long", s + "x", n / 2, LONGER, n / 2},
-      {"no bytes at all", "", 100, DAMAGED, 0},
-      {"header only", cut(s, 2), n, DAMAGED, 0},
-      {"truncated halfway", cut(s, s.size() / 2), n, DAMAGED, SOME},
-      {"truncated before the checksum, room filled", cut(s, s.size() - 4), n, DAMAGED, n},
-      {"truncated before the checksum", cut(s, s.size() - 4), n + 1, DAMAGED, n},
-      {"truncated by one byte", cut(s, s.size() - 1), n + 1, DAMAGED, n},
+      {"no bytes at all", "", 100, TRUNCATED, 0},
+      {"header only", cut(s, 2), n, TRUNCATED, 0},
+      {"truncated halfway", cut(s, s.size() / 2), n, TRUNCATED, SOME},
+      {"truncated before the checksum, room filled", cut(s, s.size() - 4), n, TRUNCATED, n},
+      {"truncated before the checksum", cut(s, s.size() - 4), n + 1, TRUNCATED, n},
+      {"truncated by one byte", cut(s, s.size() - 1), n + 1, TRUNCATED, n},
       {"truncated and over-long", cut(s, s.size() / 2), 100, LONGER, 100},
       {"not deflate (method 9)", with_byte(s, 0, 0x79), n, DAMAGED, 0},
       {"bad header check", flipped(s, 1), n, DAMAGED, 0},
@@ -191,6 +192,7 @@ TEST(Inflate, DescribesEachFailure) {
   EXPECT_EQ(describe_inflate_failure({LONGER, 10}, 10), "stream inflates to more than 10 bytes; cut there");
   EXPECT_EQ(describe_inflate_failure({LONGER, 0}, 0), "stream inflates to more than 0 bytes; cut there");
   EXPECT_EQ(describe_inflate_failure({DAMAGED, 7}, 10), "damaged or truncated zlib stream; 7 bytes kept");
+  EXPECT_EQ(describe_inflate_failure({TRUNCATED, 7}, 10), "damaged or truncated zlib stream; 7 bytes kept");
   EXPECT_EQ(describe_inflate_failure({inflate_outcome::out_of_memory, 0}, 10), "out of memory while inflating");
 }
 

@@ -57,6 +57,12 @@ maybe_problem load_index(const archive_file& archive, inflater& inflate, loaded_
 
 maybe_problem check_index(const archive_file& archive, const loaded_index& index) {
   if (index.inflated.outcome == inflate_outcome::complete) return std::nullopt;
+  // The index's stream runs to the end of the file: one that ends first was cut with the file.
+  if (index.inflated.outcome == inflate_outcome::truncated) {
+    return archive.trouble(problem_kind::index, "the archive is cut short: the file ends inside its index, " +
+                                                    std::to_string(index.inflated.produced) +
+                                                    " bytes of it inflated (an unfinished download or copy?)");
+  }
   return archive.trouble(problem_kind::index,
                          "index does not inflate: " + describe_inflate_failure(index.inflated, INDEX_BUFFER_SIZE));
 }

@@ -255,6 +255,16 @@ int directory::publish(temporary_file& file, std::string_view part) const {
   return 0;
 }
 
+// Windows renames no folder while a handle is open inside it, and workers hold theirs: every
+// file is written under a temporary name of its own instead.
+void temporary_folder::discard() { parent_ = nullptr; }
+
+int directory::create_temporary_folder(temporary_folder&) const { return ENOSYS; }
+
+int directory::publish(temporary_folder&, std::string_view) const { return ENOSYS; }
+
+int directory::write_new_file(std::string_view, const void*, std::size_t, bool&) const { return ENOSYS; }
+
 void directory::remove_leftovers() const {
   each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {
     if (is_temporary_name(name) && kind_from(attributes) == standing_kind::file) remove_leftover(handle_.get(), name);

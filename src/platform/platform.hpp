@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,9 @@ bool named_only_by(const file_handle& file, const std::string& path);
 // ASCII (the file system's case table decides) or a '~' (it may be a short 8.3 alias).
 bool may_be_one_name(std::string_view a, std::string_view b);
 
+// How many files and folders the process may hold open at once.
+std::size_t descriptor_limit();
+
 // Reads `length` bytes at `offset` without moving any shared position, so that several threads
 // may read one file at once. Fewer bytes mean the file ended; `got` tells how many came.
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got);
@@ -120,7 +124,9 @@ class directory;
 
 // A file being written under a temporary name in its folder. Unless it is published, the
 // destructor removes it, so that a failed or cut write leaves nothing under any name. The
-// folder it was made in must outlive it.
+// folder it was made in must outlive it. Its maker holds a lock on it until it is published or
+// removed (POSIX: an open file description lock; Windows: a handle that shares no deletion), so
+// that a later run removes only what nobody holds: a killed run's leftovers.
 class temporary_file {
  public:
   temporary_file() = default;
@@ -133,17 +139,40 @@ class temporary_file {
   // A second handle on the file, for reading what was written so far, never through a link (so
   // that it can be read back before it is published). 0, or an errno value.
   int open_for_reading(file_handle& file) const;
-  // Once every byte is written: 0, or the errno value of a write the system reports only now
-  // (POSIX: at close).
+  // Once every byte is written: 0, or the errno value of a write the system reports only now.
+  // A write the system reports only at close fails the publishing.
   int complete();
   // Removes the file now. Nothing happens to a file already published.
   void discard();
 
  private:
   friend class directory;
-  file_handle file_;
+  file_handle file_;                   // open, and so locked, until published or removed
   const directory* folder_ = nullptr;  // where it was made
   std::string name_;                   // its temporary name there (POSIX)
+};
+
+// A new folder being filled under a temporary name in its parent, then published onto its name
+// whole, so that a run killed while filling it leaves nothing under that name, and whatever is
+// written inside needs no temporary of its own: nobody else writes there. Its maker holds a lock
+// on it, as on a temporary file. Unless published, the destructor removes it and all it holds.
+class temporary_folder {
+ public:
+  temporary_folder();
+  ~temporary_folder();
+  temporary_folder(temporary_folder&& other) noexcept;
+  temporary_folder& operator=(temporary_folder&& other) noexcept;
+
+  bool is_open() const;
+  const directory& folder() const { return *folder_; }
+  // Removes it and everything in it now. Nothing happens to a folder already published.
+  void discard();
+
+ private:
+  friend class directory;
+  std::unique_ptr<directory> folder_;  // held open, and locked
+  const directory* parent_ = nullptr;  // where it was made
+  std::string name_;                   // its temporary name there
 };
 
 // A folder held open: files and folders are made inside it by name, relative to the handle, so
@@ -180,9 +209,27 @@ class directory {
   // a folder there fails with EISDIR and the temporary file is removed.
   int publish(temporary_file& file, std::string_view part) const;
 
-  // Removes what killed runs left here under temporary names; a run that is still writing
-  // keeps its own.
+  // Makes a new, empty folder here under a temporary name (see temporary_folder). ENOSYS
+  // where a folder cannot be published while what it holds is open (Windows).
+  int create_temporary_folder(temporary_folder& folder) const;
+
+  // Gives the temporary folder the name `part`, in one step; EEXIST (and the folder kept
+  // under its temporary name) when anything stands there already.
+  int publish(temporary_folder& folder, std::string_view part) const;
+
+  // Creates the file `part` and writes all `length` bytes into it, for a folder nobody else
+  // writes in (inside a temporary folder): EEXIST when anything stands at `part`, and on any
+  // failure no file is left; `created` says whether the failure came after the file was made
+  // (in writing it). ENOSYS where temporary folders are not made.
+  int write_new_file(std::string_view part, const void* data, std::size_t length, bool& created) const;
+
+  // Removes what killed runs left here under temporary names (files, and folders with all
+  // they hold): only what no one holds locked, so that a run still writing keeps its own.
   void remove_leftovers() const;
+
+  // Writes the folder's entries (a rename into it) to the disk: fsync; on Windows as far as the
+  // folder may be opened for writing (file_state_*.cpp). 0, or an errno value.
+  int sync() const;
 
   struct listed {
     std::string name;  // text, as parts are given (UTF-8 on Windows)
@@ -198,6 +245,7 @@ class directory {
 
  private:
   friend class temporary_file;
+  friend class temporary_folder;
   file_handle handle_;
 };
 

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -14,49 +15,10 @@
 #include <string_view>
 
 #include "platform/platform.hpp"
+#include "platform/posix_names.hpp"
 
 namespace platform {
 namespace {
-
-// Temporary files are named ".DarvEx-partial\<process>-<serial>". Every stored name is split at
-// '\' as at '/', so no entry can produce such a name, and a later run can tell a killed run's
-// leftovers from files of the user's.
-constexpr std::string_view TEMPORARY_PREFIX = ".DarvEx-partial\\";
-
-std::atomic<unsigned long> temporary_serial{0};
-
-// This process's number, asked once: the system call would cost as much again as the rest of
-// naming a file.
-pid_t this_process() {
-  static const pid_t number = getpid();
-  return number;
-}
-
-std::string temporary_name() {
-  return std::string(TEMPORARY_PREFIX) + std::to_string(this_process()) + "-" + std::to_string(++temporary_serial);
-}
-
-// The process that made the temporary file `name`, or 0 when the name is not one of ours.
-pid_t temporary_owner(std::string_view name) {
-  if (name.substr(0, TEMPORARY_PREFIX.size()) != TEMPORARY_PREFIX) return 0;
-  name.remove_prefix(TEMPORARY_PREFIX.size());
-  const std::size_t dash = name.find('-');
-  if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return 0;
-  const bool digits = name.find_first_not_of("0123456789-") == std::string_view::npos &&
-                      name.find('-', dash + 1) == std::string_view::npos;
-  return digits ? static_cast<pid_t>(std::strtol(std::string(name.substr(0, dash)).c_str(), nullptr, 10)) : 0;
-}
-
-bool process_is_gone(pid_t process) { return kill(process, 0) != 0 && errno == ESRCH; }
-
-bool is_link_at(int parent, const char* part) {
-  struct stat status {};
-  return fstatat(parent, part, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
-}
-
-file_identity identity_from(const struct stat& status) {
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-}
 
 file_type type_from(mode_t mode) {
   if (S_ISREG(mode)) return file_type::regular;
@@ -123,6 +85,12 @@ bool named_only_by(const file_handle& file, const std::string& path) {
 
 bool may_be_one_name(std::string_view a, std::string_view b) { return a == b; }
 
+std::size_t descriptor_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
+}
+
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got) {
   got = 0;
   auto* bytes = static_cast<unsigned char*>(buffer);
@@ -146,13 +114,6 @@ int make_directories(const std::string& path) {
     if (int err = make_directory(path.substr(0, slash))) return err;
   }
   return make_directory(path);
-}
-
-void temporary_file::discard() {
-  if (folder_ == nullptr) return;
-  file_.close();
-  unlinkat(folder_->handle_.get(), name_.c_str(), 0);
-  folder_ = nullptr;
 }
 
 int directory::open(const std::string& path) {
@@ -198,80 +159,11 @@ int directory::look(std::string_view part, standing& found) const {
 
 int directory::identity(file_identity& identity) const { return identity_of(handle_, identity); }
 
-int directory::create_temporary(temporary_file& file) const {
-  // A few rounds: a name left by a process whose number this one now has is taken already.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::string name = temporary_name();
-    const int fd = openat(handle_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) return errno;
-    file = temporary_file();
-    file.file_ = file_handle(fd);
-    file.folder_ = this;
-    file.name_ = std::move(name);
-    return 0;
-  }
-  return EEXIST;
-}
-
-int temporary_file::complete() { return file_.close(); }
-
-int temporary_file::open_for_reading(file_handle& file) const {
-  if (folder_ == nullptr) return EBADF;
-  const int fd = openat(folder_->handle_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return errno;
-  file = file_handle(fd);
-  return 0;
-}
-
-int directory::publish(temporary_file& file, std::string_view part) const {
-  // rename replaces a file, link, FIFO or device at the name itself, never what a link leads
-  // to; onto a folder it fails.
-  if (renameat(handle_.get(), file.name_.c_str(), handle_.get(), std::string(part).c_str()) != 0) {
-    const int err = errno == ENOTEMPTY || errno == EEXIST ? EISDIR : errno;
-    file.discard();
-    return err;
-  }
-  file.folder_ = nullptr;
-  return 0;
-}
-
-// Calls `visit(name)` for every name in the folder `folder` but "." and "..". 0, or an errno value.
-template <typename function>
-int each_name(int folder, function&& visit) {
-  // A handle of its own: the listing moves its position and closes it.
-  const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  DIR* listing = fdopendir(fd);
-  if (listing == nullptr) {
-    const int err = errno;
-    ::close(fd);
-    return err;
-  }
-  errno = 0;
-  while (const dirent* item = readdir(listing)) {
-    const std::string_view name(item->d_name);
-    if (name != "." && name != "..") visit(name);
-    errno = 0;
-  }
-  const int err = errno;
-  closedir(listing);
-  return err;
-}
-
-void directory::remove_leftovers() const {
-  each_name(handle_.get(), [&](std::string_view name) {
-    const pid_t owner = temporary_owner(name);
-    if (owner != 0 && owner != getpid() && process_is_gone(owner))
-      unlinkat(handle_.get(), std::string(name).c_str(), 0);
-  });
-}
-
 int directory::list(std::vector<listed>& names) const {
   names.clear();
   int trouble = 0;
   const int err = each_name(handle_.get(), [&](std::string_view name) {
-    if (temporary_owner(name) != 0) return;
+    if (is_temporary_name(name)) return;
     standing found;
     if (int looked = look(name, found)) {
       trouble = looked;

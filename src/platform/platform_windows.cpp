@@ -197,6 +197,9 @@ bool may_be_one_name(std::string_view a, std::string_view b) {
   return compared_name(*wide_a) == compared_name(*wide_b);
 }
 
+// Handles are not counted against a small limit as POSIX descriptors are.
+std::size_t descriptor_limit() { return 16384; }
+
 int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got) {
   got = 0;
   auto* bytes = static_cast<unsigned char*>(buffer);

@@ -1,5 +1,5 @@
-// What a temporary file's moves are on every system; making, completing and discarding one
-// are the system's own.
+// What a temporary file's and a temporary folder's moves are on every system; making,
+// completing and discarding one are the system's own.
 
 #include <utility>
 
@@ -22,5 +22,29 @@ temporary_file& temporary_file::operator=(temporary_file&& other) noexcept {
   }
   return *this;
 }
+
+temporary_folder::temporary_folder() : folder_(std::make_unique<directory>()) {}
+
+temporary_folder::~temporary_folder() { discard(); }
+
+temporary_folder::temporary_folder(temporary_folder&& other) noexcept
+    : folder_(std::move(other.folder_)), parent_(other.parent_), name_(std::move(other.name_)) {
+  other.parent_ = nullptr;
+  other.folder_ = std::make_unique<directory>();
+}
+
+temporary_folder& temporary_folder::operator=(temporary_folder&& other) noexcept {
+  if (this != &other) {
+    discard();
+    folder_ = std::move(other.folder_);
+    parent_ = other.parent_;
+    name_ = std::move(other.name_);
+    other.parent_ = nullptr;
+    other.folder_ = std::make_unique<directory>();
+  }
+  return *this;
+}
+
+bool temporary_folder::is_open() const { return parent_ != nullptr; }
 
 }  // namespace platform

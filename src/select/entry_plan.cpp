@@ -101,17 +101,16 @@ bool names_table(const entry_path& path) {
   return platform::case_folded(path.parts[0]) == platform::case_folded(TABLE_NAME);
 }
 
-// Entry `slot` of the table with its span and verdict.
+// Entry `slot` of the table with its span and verdict. `text` receives its name as text.
 planned_entry judged(const entry_table& table, std::uint32_t slot, std::uint32_t end, std::uint32_t index_offset,
-                     std::uint64_t read_up_to, unsigned strip) {
+                     std::uint64_t read_up_to, unsigned strip, std::optional<std::string>& text) {
   planned_entry entry;
   entry.position = slot + 1;
   entry.name = table.names[slot];
   entry.start = table.offsets[slot];
   entry.end = end;
   entry.size = table.sizes[slot];
-  const std::optional<std::string> text = platform::name_as_text(entry.name.c_str());
-  entry.folded_name = platform::case_folded(text.value_or(entry.name));
+  text = platform::name_as_text(entry.name.c_str());
   entry.path = path_of_entry(text.value_or(entry.name), strip);
   entry.names_table = names_table(entry.path);
   entry.refusal = name_refusal(text);
@@ -127,7 +126,8 @@ class path_writers {
  public:
   // Records entry `at` of the plan, whose path has `key`, and sets what it waits for.
   void add(planned_entry& entry, std::size_t at) {
-    const std::string key = same_file_key(platform::case_folded(joined(entry.path)));
+    const std::string path = joined(entry.path);
+    const std::string key = same_file_key(platform::NAMES_IGNORE_CASE ? platform::case_folded(path) : path);
     std::optional<std::size_t> nearest = latest(under_, key);
     for (std::size_t end = key.find('/'); end != std::string::npos; end = key.find('/', end + 1)) {
       const std::string folder = key.substr(0, end);
@@ -181,19 +181,28 @@ entry_plan plan_entries(const entry_table& table, std::uint32_t entry_count, std
   path_writers writers;
   folder_spellings spellings;
   const std::vector<std::uint32_t> ends = span_ends(table, entry_count, index_offset);
+  plan.entries.reserve(entry_count);
   std::uint64_t read_up_to = 0;
   for (std::uint32_t slot = 0; slot < entry_count; ++slot) {
-    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection.strip_components);
+    std::optional<std::string> text;
+    planned_entry entry = judged(table, slot, ends[slot], index_offset, read_up_to, selection.strip_components, text);
     if (!entry.refused()) read_up_to = entry.end;
-    if (!selection.includes.empty()) plan.all_names.push_back(entry.name);
-    // Every include is tried, so that one is unmatched only when it matches no entry at all.
-    const bool included = includes.match_all(entry.folded_name) || includes.empty();
-    if (!included || excludes.match_any(entry.folded_name)) continue;
+    if (!includes.empty() || !excludes.empty()) {
+      if (!includes.empty()) plan.all_names.push_back(entry.name);
+      // Patterns match the name as text, in the case names are compared in (the stored bytes
+      // where they are not text in the system's code page).
+      const std::string folded = platform::case_folded(text.value_or(entry.name));
+      // Every include is tried, so that one is unmatched only when it matches no entry at all.
+      const bool included = includes.match_all(folded) || includes.empty();
+      if (!included || excludes.match_any(folded)) continue;
+    }
     // A name whose parts were all stripped away names nothing: it is not part of the run.
     if (entry.path.parts.empty() && selection.strip_components > 0) continue;
     if (!entry.refused()) {
       spellings.respell(entry.path);
       writers.add(entry, plan.entries.size());
+      plan.largest_span = std::max(plan.largest_span, entry.span_length());
+      plan.largest_size = std::max(plan.largest_size, entry.size);
     }
     plan.entries.push_back(std::move(entry));
   }

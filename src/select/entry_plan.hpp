@@ -30,9 +30,6 @@ struct planned_entry {
   // The nearest earlier entry of the plan that writes the same file.
   std::optional<std::size_t> same_file_as;
   bool names_table = false;  // writes the file that holds the index dump, by this system's rules
-  // The name as text, in the case names are compared in: what -i and -x match and what decides
-  // which names are one file. The stored bytes where they are not text in the system's code page.
-  std::string folded_name;
 
   bool refused() const { return refusal.has_value(); }
   bool span_known() const { return end >= start; }
@@ -51,6 +48,10 @@ struct entry_selection {
 
 struct entry_plan {
   std::vector<planned_entry> entries;  // the selected entries, in index order
+  // The largest span and the largest size among the selected entries that are not refused:
+  // what a worker's buffers are made for, once.
+  std::uint64_t largest_span = 0;
+  std::uint32_t largest_size = 0;
   std::vector<std::string> unmatched;  // the includes that match no entry at all
   // Every entry's stored name, selected or not, when there are includes: where a hint for an
   // unmatched one is looked for.

@@ -100,4 +100,12 @@ std::string launcher_path();
 // build, or Wine a Windows build): what is preloaded or traced reaches that program, not the tool.
 bool runs_under_a_launcher();
 
+// Whether this build, and so the tool it tests, runs under a sanitizer, which reserves address
+// space and refuses a preloaded library.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool SANITIZED = true;
+#else
+inline constexpr bool SANITIZED = false;
+#endif
+
 }  // namespace darvex::test_support

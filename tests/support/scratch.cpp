@@ -54,6 +54,16 @@ void write_file(const fs::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+bool written_so_far(const fs::path& dir, const std::string& output, const std::string& relative) {
+  if (fs::exists(dir / output / relative)) return true;
+  std::error_code failed;
+  for (const auto& item : fs::directory_iterator(dir, failed)) {
+    if (item.path().filename().string().rfind(".DarvEx-partial", 0) == 0 && fs::exists(item.path() / relative, failed))
+      return true;
+  }
+  return false;
+}
+
 std::vector<std::string> list_tree(const fs::path& dir) {
   std::vector<std::string> paths;
   for (const auto& item : fs::recursive_directory_iterator(dir)) {

@@ -41,6 +41,10 @@ class working_dir {
 std::string read_file(const fs::path& path);
 void write_file(const fs::path& path, const std::string& bytes);
 
+// Whether `relative` has been written under the output directory `output` in `dir`: in it, or
+// in a folder that a run fills under a temporary name beside it before it is given its name.
+bool written_so_far(const fs::path& dir, const std::string& output, const std::string& relative);
+
 // Every file and directory under `dir`, as sorted paths relative to it ("out/a.bin").
 std::vector<std::string> list_tree(const fs::path& dir);
 
