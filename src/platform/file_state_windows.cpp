@@ -18,12 +18,11 @@ constexpr DWORD TAKEN_OVER =
 }  // namespace
 
 int stamp_of(const file_handle& file, file_stamp& stamp) {
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (!GetFileInformationByHandle(file.get(), &facts)) return last_errno();
-  const std::uint64_t written =
-      (static_cast<std::uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) | facts.ftLastWriteTime.dwLowDateTime;
-  stamp = {(static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow,
-           static_cast<std::int64_t>(written / TICKS_PER_SECOND),
+  std::uint64_t size = 0;
+  std::uint64_t written = 0;
+  const NTSTATUS status = nt::size_and_write_time_of(file.get(), size, written);
+  if (!nt::succeeded(status)) return nt::errno_from_status(status);
+  stamp = {size, static_cast<std::int64_t>(written / TICKS_PER_SECOND),
            static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
   return 0;
 }

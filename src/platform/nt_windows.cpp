@@ -190,6 +190,16 @@ NTSTATUS links_of(HANDLE file, std::uint32_t& links) {
   return result;
 }
 
+NTSTATUS size_and_write_time_of(HANDLE file, std::uint64_t& size, std::uint64_t& written) {
+  FILE_STANDARD_INFORMATION standard{};
+  FILE_BASIC_INFORMATION basic{};
+  NTSTATUS result = query(file, standard, FileStandardInformation);
+  if (succeeded(result)) result = query(file, basic, FileBasicInformation);
+  size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  written = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
+  return result;
+}
+
 NTSTATUS index_of(HANDLE file, std::uint64_t& index) {
   FILE_INTERNAL_INFORMATION internal{};
   const NTSTATUS result = query(file, internal, FileInternalInformation);

@@ -75,6 +75,10 @@ NTSTATUS attributes_of(HANDLE file, DWORD& attributes);
 // How many names (hard links) the file open as `file` has.
 NTSTATUS links_of(HANDLE file, std::uint32_t& links);
 
+// The size of the file open as `file`, and when it was last written (100 ns steps since 1601),
+// without its volume's serial number, which GetFileInformationByHandle also asks.
+NTSTATUS size_and_write_time_of(HANDLE file, std::uint64_t& size, std::uint64_t& written);
+
 // The index of the file open as `file` on its volume, as GetFileInformationByHandle gives it.
 NTSTATUS index_of(HANDLE file, std::uint64_t& index);
 
