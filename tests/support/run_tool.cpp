@@ -297,4 +297,9 @@ bool testing_a_windows_build() {
   return tool != nullptr && std::filesystem::path(tool).extension() == ".exe";
 }
 
+std::string as_shown(std::string path) {
+  if (testing_a_windows_build()) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 }  // namespace darvex::test_support

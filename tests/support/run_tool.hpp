@@ -92,6 +92,10 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
+// `path` ("in/sub/a.bin") as the tool under test names a file in its messages: with '\' between
+// the parts in a Windows build.
+std::string as_shown(std::string path);
+
 // The program that runs the tool: $DARVEX_LAUNCHER, or for a Windows build the wine64 that the
 // configure step found; empty when the tool runs by itself.
 std::string launcher_path();
