@@ -5,7 +5,11 @@
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_CXX_COMPILER g++)
-set(CMAKE_CXX_FLAGS_INIT -m32)
+# -m32 goes into CXXFLAGS: where the environment sets CXXFLAGS (CI's -Werror), CMake's first
+# compiler checks take those alone and would leave out a CMAKE_CXX_FLAGS_INIT.
+if(NOT "$ENV{CXXFLAGS}" MATCHES "(^| )-m32( |$)")
+  set(ENV{CXXFLAGS} "-m32 $ENV{CXXFLAGS}")
+endif()
 set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
 # zlib from /usr/lib32 (lib32z1-dev); its header is zlib1g-dev's, shared by both widths.
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
