@@ -8,8 +8,9 @@
 # folder at -j 1 and at default jobs, and an unchanged --like repack, against the baseline's
 # packing. Runs are interleaved (every command once, then again, in an order that turns each
 # round) in fresh directories, standard output to a file; each figure is the median of RUNS
-# runs, with the load average before and after. Skips, with a note, when an executable or Wine
-# is missing.
+# runs, with the best run beside it (on a machine shared with other work the runs split between
+# quiet and crowded ones), and the load average before and after. Skips, with a note, when an
+# executable or Wine is missing.
 #
 #   bench/wine_cost.sh NATIVE BENCH WINDOWS_BUILD DIR [RUNS [REAL_MIB]]
 #     NATIVE: the native DarvEx, which makes the sets' archives and folders
@@ -34,6 +35,9 @@ if [ ! -x "$WINE" ]; then
   echo "wine cost: wine64 is not installed (apt-get install wine64): skipped"
   exit 0
 fi
+# Absolute, since the sets are made from inside their folders.
+NATIVE=$(realpath "$NATIVE")
+BENCH=$(realpath "$BENCH")
 TOOL=$(realpath "$BUILD/DarvEx.exe")
 BASELINE=$(realpath "$BUILD/wine_baseline.exe")
 mkdir -p "$DIR"
@@ -131,8 +135,9 @@ for ((i = 0; i < ${#COMMANDS[@]}; ++i)); do
   base=$((i < 7 ? (i < 3 ? 0 : 3) : (i < 10 ? 7 : 10)))
   awk -v label="$label" -v t="${MEDIAN[$i]}" -v b="${MEDIAN[$base]}" -v all="${TIMES[$i]}" -v target="$TARGET" \
       -v is_base="$((i == base))" 'BEGIN {
-    printf "  %-28s %8.3f s", label, t / 1e6
+    n = split(all, v, " "); best = v[1]; for (k = 2; k <= n; ++k) if (v[k] < best) best = v[k]
+    printf "  %-28s %8.3f s (best %.3f s)", label, t / 1e6, best / 1e6
     if (!is_base) printf "   %.2f x the baseline%s", t / b, label ~ /like/ ? "" : (t / b <= target ? "" : "  (over " target ")")
-    printf "   [runs:"; n = split(all, v, " "); for (k = 1; k <= n; ++k) printf " %.2f", v[k] / 1e6; printf "]\n"
+    printf "   [runs:"; for (k = 1; k <= n; ++k) printf " %.2f", v[k] / 1e6; printf "]\n"
   }'
 done
