@@ -13,10 +13,9 @@ set -euo pipefail
 BENCH=$1 EXE=$2 DIR=$3 RUNS=${4:-5} REAL_MIB=${5:-120}
 TARGET=0.70  # default jobs / -j 1
 FEWEST_FILES=2000
-# wine64 as the configure step found it (the bench_wine target passes it), else from PATH;
-# its wineserver lies beside it.
-WINE=${DARVEX_WINE64:-$(command -v wine64 || true)}
-WINESERVER="$(dirname "${WINE:-.}")/wineserver"
+# wine64 as the configure step found it (the bench_wine target passes it), else from PATH, else
+# where Debian 12 puts it.
+WINE=${DARVEX_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 
 if [ ! -f "$EXE" ]; then
   echo "wine bench: $EXE is not built (cmake --workflow --preset windows-x86_64): skipped"
@@ -30,18 +29,10 @@ EXE=$(realpath "$EXE")
 mkdir -p "$DIR"
 DIR=$(realpath "$DIR")
 
-# The private prefix of the Wine tests, made once before the runs; the server is kept running
-# throughout, so that no run pays for starting it.
-WINEPREFIX="$(dirname "$EXE")/wine-prefix"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-# One persistent server for every run; one left running in this prefix is stopped first, since
-# a second -p fails.
-"$WINESERVER" -k 2>/dev/null || true
-"$WINESERVER" -w
-"$WINESERVER" -p
-trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
-"$WINE" wineboot --init >/dev/null 2>&1
+# The private prefix of the Wine tests, one server kept running throughout.
+# shellcheck source=wine_server.sh
+source "$(dirname "$0")/wine_server.sh"
+use_wine_prefix "$(dirname "$EXE")/wine-prefix"
 
 rm -rf "$DIR/runs"
 WRITTEN=$("$BENCH" --write-real "$DIR" "$REAL_MIB")

@@ -119,6 +119,25 @@ TEST_F(Cli, ASecondRunReusesTheDirectoryAndReplacesItsFiles) {
   }
 }
 
+TEST_F(Cli, AFolderGivenAsAnArchiveIsRefusedWithTheCommandThatPacksIt) {
+  test_archive archive;
+  archive.entries = {entry("x.txt", "x")};
+  ASSERT_EQ(extract(archive).status, 0);
+  fs::create_directory(dir_ / "my folder");
+  const struct {
+    const char* folder;
+    const char* command;
+  } cases[] = {
+      {"file", "DarvEx -c file.dat --like file.dat file"},  // file.dat lies beside it
+      {"my folder", "DarvEx -c \"my folder.dat\" \"my folder\""},
+  };
+  for (const auto& c : cases) {
+    expect_stopped(run({c.folder}), std::string("\"") + c.folder +
+                                        "\": cannot open: Is a directory (to pack the folder: " + c.command + ")");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "file.dat.bak"));
+}
+
 TEST_F(Cli, ArchiveThatCannotBeOpenedCreatesNothing) {
   fs::create_directory(dir_ / "folder.dat");
   for (const std::string argument : {"missing.dat", "folder.dat"}) {
@@ -236,14 +255,35 @@ TEST_F(Cli, ReadOnlyArchiveExtracts) {
 }
 
 TEST_F(Cli, ArchiveWithDataAboveTwoGibibytesExtracts) {
+  // Past 2 GiB a signed 32-bit offset turns negative; just below 4 GiB offsets plus lengths pass
+  // what 32 bits hold. The holes are sparse: they cost no disk.
+  for (const std::uint32_t data_start : {0xA0000000u, 0xFFF00000u}) {
+    SCOPED_TRACE(data_start);
+    fs::remove_all(dir_ / "file");
+    test_archive archive;
+    archive.data_start = data_start;
+    archive.entries = {entry("high.bin", binary_like(100000, 5)), entry("last.txt", "last")};
+    const tool_result result = extract(archive);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, progress("file", {"high.bin", "last.txt"}));
+    EXPECT_TRUE(file("file/high.bin") == binary_like(100000, 5));
+    EXPECT_EQ(file("file/last.txt"), "last");
+  }
+}
+
+TEST_F(Cli, AnArchivePastFourGibibytesIsMeasuredWhole) {
+  // Bytes past 4 GiB after the index: its stream would run to the end of the file, over 4 GiB,
+  // which a 32-bit length would take for a few bytes.
   test_archive archive;
-  archive.data_start = 0xA0000000u;  // a sparse hole: costs no disk
-  archive.entries = {entry("high.bin", binary_like(100000, 5)), entry("last.txt", "last")};
-  const tool_result result = extract(archive);
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, progress("file", {"high.bin", "last.txt"}));
-  EXPECT_TRUE(file("file/high.bin") == binary_like(100000, 5));
-  EXPECT_EQ(file("file/last.txt"), "last");
+  archive.entries = {entry("a.txt", "a")};
+  write_file(dir_ / "file.dat", archive.bytes());
+  const std::uint64_t size = (std::uint64_t{1} << 32) + 100;
+  fs::resize_file(dir_ / "file.dat", size);  // sparse
+  const std::uint64_t index_offset = archive.stream_offsets().back();
+  for (const char* option : {"-l", "-t"}) {
+    expect_stopped(run({option, "file.dat"}), "compressed index of " + std::to_string(size - index_offset) +
+                                                  " bytes exceeds the 524288-byte index buffer");
+  }
 }
 
 TEST_F(Cli, EmptyIndexExtractsNothingAndSucceeds) {

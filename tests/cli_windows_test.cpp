@@ -4,6 +4,10 @@
 // with Windows paths. They run when $DARVEX_TOOL is a Windows executable (the x86_64 build
 // under Wine) and are skipped against a native build, where those names are ordinary files.
 //
+// A run alone on a console that a Windows process gave it (as after a double-click) waits for
+// Enter before the console closes, and packs back a folder dropped onto it: shown under Wine in
+// a pseudo-terminal that `start /b` leaves to the tool.
+//
 // Wine takes the ANSI code page from the locale: 1252 under C.UTF-8, 932 under ja_JP.UTF-8,
 // and writes file names to the Linux file system in UTF-8 under either, so these tests name
 // the locale of each run and look for the files by their UTF-8 names.
@@ -19,6 +23,7 @@
 
 #include "archive_writer.hpp"
 #include "expected_output.hpp"
+#include "own_console.hpp"
 #include "run_tool.hpp"
 #include "scratch.hpp"
 
@@ -393,6 +398,101 @@ TEST(CliWindows, ListTestDirectoryAndIncludeWorkWithWindowsPaths) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(list_tree(dir.path()), expected) << c.args[1];
   }
+}
+
+TEST(CliWindows, MessagesNameFilesUnderAFolderWithBackslashes) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  fs::create_directories(dir / "in/sub");
+  write_file(dir / "in/sub/big.bin", std::string(13107201, 'b'));  // one byte past the entry buffer
+  for (const std::string folder : {"in", "in\\"}) {
+    const tool_result result = run_tool(dir.path(), {"-c", "new.dat", folder});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "DarvEx: \"in\\sub\\big.bin\": 13107201 bytes exceeds the 13107200-byte entry buffer\n");
+  }
+}
+
+TEST(CliWindows, NoEntryReplacesTheArchiveByAnotherCaseOrASecondName) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  test_archive archive;
+  archive.entries = {entry("a.txt", "a"), entry("SELF.DAT", "x"), entry("self.dat.", "y"), entry("b.txt", "b")};
+  archive.write_to((dir / "self.dat").string());
+  const std::string before = read_file(dir / "self.dat");
+  for (const char* jobs : {"1", "3"}) {
+    const tool_result result = run_tool(dir.path(), {"-j", jobs, "-d", ".", "self.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "DarvEx: entry 2 (SELF.DAT): would replace the archive being read\n"
+              "DarvEx: entry 3 (self.dat.): would replace the archive being read\n");
+    EXPECT_EQ(read_file(dir / "self.dat"), before);
+    EXPECT_EQ(read_file(dir / "b.txt"), "b");
+  }
+  // A second name of the archive, in another folder and another case.
+  test_archive linked;
+  linked.entries = {entry("OTHER-NAME.DAT", "x"), entry("c.txt", "c")};
+  linked.write_to((dir / "linked.dat").string());
+  fs::create_directories(dir / "linked");
+  fs::create_hard_link(dir / "linked.dat", dir / "linked/other-name.dat");
+  const tool_result result = run_tool(dir.path(), {"linked.dat"});
+  EXPECT_EQ(result.err, "DarvEx: entry 1 (OTHER-NAME.DAT): would replace the archive being read\n");
+  EXPECT_EQ(read_file(dir / "linked/c.txt"), "c");
+}
+
+const std::string CLOSING_PROMPT = "Press Enter to close this window.";
+
+bool shows(const console_session& session, const std::string& text) {
+  return session.shown.find(without_layout(text)) != std::string::npos;
+}
+
+// Whether the console showed `text`, and the closing prompt after it.
+bool shows_then_prompts(const console_session& session, const std::string& text) {
+  const std::size_t at = session.shown.find(without_layout(text));
+  return at != std::string::npos && session.shown.find(without_layout(CLOSING_PROMPT), at) != std::string::npos;
+}
+
+TEST(CliWindows, AConsoleOfItsOwnStaysUntilEnterAfterSuccessAndFailureAlike) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  test_archive archive;
+  archive.entries = {entry("a.txt", "alpha")};
+  archive.write_to((dir / "file.dat").string());
+  const struct {
+    std::vector<std::string> args;
+    std::string shown;
+  } cases[] = {
+      {{"file.dat"}, "file\\a.txt\nExtracion Complete"},
+      {{"missing.dat"}, "DarvEx: \"missing.dat\": cannot open"},
+  };
+  for (const auto& c : cases) {
+    const console_session session = run_in_own_console(dir.path(), c.args, CLOSING_PROMPT);
+    EXPECT_TRUE(shows_then_prompts(session, c.shown)) << c.args[0] << ": " << session.shown;
+    EXPECT_TRUE(session.waited) << c.args[0] << ": the console closed before Enter";
+    EXPECT_TRUE(session.closed) << c.args[0] << ": Enter did not end the run";
+  }
+  EXPECT_EQ(read_file(dir / "file/a.txt"), "alpha");
+}
+
+TEST(CliWindows, AFolderDroppedOnItIsPackedBackIntoItsArchiveKeptOnceAsBak) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  test_archive archive;
+  archive.entries = {entry("a.txt", "alpha"), entry("data\\b.bin", "beta")};
+  archive.write_to((dir / "file.dat").string());
+  const std::string original = read_file(dir / "file.dat");
+  ASSERT_EQ(run_tool(dir.path(), {"-q", "file.dat"}).status, 0);
+  write_file(dir / "file/a.txt", "changed");
+
+  const console_session session = run_in_own_console(dir.path(), {"file"}, CLOSING_PROMPT);
+  EXPECT_TRUE(shows(session, "file\\a.txt  (new)")) << session.shown;
+  EXPECT_TRUE(shows_then_prompts(session, "Created file.dat: 2 entries (1 kept, 1 new, 0 added)")) << session.shown;
+  EXPECT_TRUE(session.waited);
+  EXPECT_TRUE(session.closed);
+  EXPECT_EQ(read_file(dir / "file.dat.bak"), original);
+  fs::remove_all(dir / "file");
+  EXPECT_EQ(run_tool(dir.path(), {"-q", "file.dat"}).status, 0);
+  EXPECT_EQ(read_file(dir / "file/a.txt"), "changed");
+  EXPECT_EQ(read_file(dir / "file/data/b.bin"), "beta");
 }
 
 }  // namespace

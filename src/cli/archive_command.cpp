@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/dropped_folder.hpp"
 #include "platform/process.hpp"
 #include "select/pattern_hint.hpp"
 
@@ -61,7 +62,7 @@ exit_status run_archive_command(archive_command& command, const options& chosen,
   if (auto failure = load_archive(
           archive_path, {chosen.includes, chosen.excludes, chosen.strip_components, chosen.names}, loaded, &command)) {
     command.stopped();
-    screen.report(*failure);
+    screen.report(with_packing_command(*failure));
     return status_for(failure->kind);
   }
   exit_status status = exit_status::ok;

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "format/archive.hpp"
+#include "platform/traits.hpp"
 #include "select/name_glob.hpp"
 
 namespace darvex {
@@ -103,9 +104,13 @@ int open_in(const platform::directory& folder, const std::string& part, platform
 std::string file_key(const entry_path& path) { return platform::case_folded(joined(path)); }
 
 std::string shown_path(const std::string& root_path, const entry_path& path) {
-  const std::string inside = joined(path);
+  std::string inside = joined(path);
   if (inside.empty()) return root_path;
-  return root_path + (root_path.empty() || root_path.back() == '/' ? "" : "/") + inside;
+  std::replace(inside.begin(), inside.end(), '/', platform::PREFERRED_SEPARATOR);
+  const bool ends_in_separator =
+      !root_path.empty() && platform::PATH_SEPARATORS.find(root_path.back()) != std::string_view::npos;
+  return root_path + (root_path.empty() || ends_in_separator ? "" : std::string(1, platform::PREFERRED_SEPARATOR)) +
+         inside;
 }
 
 maybe_problem scan_folder(const platform::directory& root, const std::string& root_path,

@@ -30,7 +30,8 @@ struct source_file {
 // in the case names are compared in.
 std::string file_key(const entry_path& path);
 
-// "<root_path>/<parts joined by '/'>": how messages name a file under the folder.
+// "<root_path>/<parts joined by '/'>": how messages name a file under the folder; on Windows
+// with '\' instead of '/' ("A\data\x.bin").
 std::string shown_path(const std::string& root_path, const entry_path& path);
 
 // Finds every file under `root` (named `root_path` in messages) that none of `excludes` takes

@@ -22,6 +22,7 @@
 #include "platform/entries_windows.hpp"
 #include "platform/errors_windows.hpp"
 #include "platform/files_windows.hpp"
+#include "platform/handle_memory_windows.hpp"
 #include "platform/nt_windows.hpp"
 #include "platform/platform.hpp"
 #include "platform/text_windows.hpp"
@@ -103,11 +104,22 @@ int each_entry(HANDLE folder, visit_function&& visit) {
 void remove_leftover(HANDLE folder, std::wstring_view name) {
   file_handle leftover;
   if (!nt::succeeded(open_entry(folder, name, DELETE, leftover))) return;
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (facts_of_entry(folder, name, leftover.get(), facts) != 0 ||
-      kind_from(facts.dwFileAttributes) != standing_kind::file)
+  DWORD attributes = 0;
+  if (facts_of_entry(folder, name, leftover.get(), attributes) != 0 || kind_from(attributes) != standing_kind::file)
     return;
   nt::mark_deleted(leftover.get());
+}
+
+// Remembers the volume of `opened`, a folder opened inside `folder`. On Windows it is the
+// folder's: a mount point is a reparse point, never entered. Wine shows a Linux mount point as a
+// folder, so there it is asked, once for each folder held.
+void remember_folder_volume(HANDLE folder, HANDLE opened) {
+  file_identity identity;
+  if (!nt::under_wine()) {
+    inherit_volume(folder, opened);
+  } else {
+    identity_of_handle(opened, identity);
+  }
 }
 
 // Only one thread at a time makes folders: Wine, on a file system that tells case apart, looks a
@@ -165,6 +177,7 @@ int directory::open(const std::string& path) {
   BY_HANDLE_FILE_INFORMATION facts;
   if (!GetFileInformationByHandle(opened, &facts)) return last_errno();
   if (!has(facts.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+  remember_volume(opened, facts.dwVolumeSerialNumber);
   handle_ = std::move(folder);
   return 0;
 }
@@ -178,10 +191,11 @@ int directory::open_folder(std::string_view part, bool create, directory& folder
   const NTSTATUS status = open_folder_entry(handle_.get(), *name, create, opened, information);
   if (status == nt::NOT_A_DIRECTORY) return is_link_at(handle_.get(), *name) ? ELOOP : ENOTDIR;
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (int err = facts_of_entry(handle_.get(), *name, opened.get(), facts)) return err;
-  if (!has(facts.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+  DWORD attributes = 0;
+  if (int err = facts_of_entry(handle_.get(), *name, opened.get(), attributes)) return err;
+  if (!has(attributes, FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
   if (made != nullptr) *made = information == FILE_CREATED;
+  remember_folder_volume(handle_.get(), opened.get());
   folder.handle_ = std::move(opened);
   return 0;
 }
@@ -193,18 +207,19 @@ int directory::look(std::string_view part, standing& found) const {
   file_handle entry;
   const NTSTATUS status = open_entry(handle_.get(), *name, 0, entry);
   if (!nt::succeeded(status)) return nt::errno_from_status(status) == ENOENT ? 0 : nt::errno_from_status(status);
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (!GetFileInformationByHandle(entry.get(), &facts)) {
-    // A pipe or device (Wine shows a FIFO so) has no such facts.
-    const int err = last_errno();
-    if (GetFileType(entry.get()) == FILE_TYPE_DISK) return err;
+  DWORD attributes = 0;
+  // A pipe or device (Wine shows a FIFO so) has no such facts.
+  if (GetFileType(entry.get()) != FILE_TYPE_DISK) {
     found.kind = standing_kind::other;
     return 0;
   }
-  found.kind = kind_from(facts.dwFileAttributes);
-  found.identity = identity_from(facts);
-  found.stamp = stamp_from(facts);
-  return 0;
+  if (const NTSTATUS status = nt::attributes_of(entry.get(), attributes); !nt::succeeded(status)) {
+    return nt::errno_from_status(status);
+  }
+  found.kind = kind_from(attributes);
+  inherit_volume(handle_.get(), entry.get());
+  if (int err = identity_of_handle(entry.get(), found.identity)) return err;
+  return found.kind == standing_kind::file ? stamp_of_handle(entry.get(), found.stamp) : 0;
 }
 
 int directory::identity(file_identity& identity) const { return identity_of(handle_, identity); }
@@ -220,6 +235,7 @@ int directory::create_temporary(temporary_file& file) const {
     const NTSTATUS status = nt::open(handle_.get(), temporary_name(), request, created);
     if (status == nt::OBJECT_NAME_COLLISION) continue;
     if (!nt::succeeded(status)) return nt::errno_from_status(status);
+    inherit_volume(handle_.get(), created.get());
     file = temporary_file();
     file.file_ = std::move(created);
     file.folder_ = this;
@@ -259,9 +275,16 @@ void directory::remove_leftovers() const {
 int directory::list(std::vector<listed>& names) const {
   names.clear();
   int trouble = 0;
-  const int err = each_entry(handle_.get(), [&](std::wstring_view name, DWORD) {
+  const int err = each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {
     if (is_temporary_name(name)) return;
     const std::string text = utf8_from_wide(name);
+    // A folder as the listing shows it, without opening it: under Wine every open is a call to
+    // its server. A file is looked at by its handle for what the listing does not give (which
+    // file it is), and so is anything else.
+    if (kind_from(attributes) == standing_kind::folder) {
+      names.push_back({text, {standing_kind::folder, {}, {}}});
+      return;
+    }
     standing found;
     if (int looked = look(text, found)) {
       trouble = looked;
@@ -280,15 +303,18 @@ int directory::open_file(std::string_view part, file_handle& file, file_type& ty
       nt::open(handle_.get(), *name,
                {FILE_GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_OPEN_REPARSE_POINT}, handle);
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
-  BY_HANDLE_FILE_INFORMATION facts;
-  const int err = facts_of_entry(handle_.get(), *name, handle.get(), facts);
+  DWORD attributes = 0;
+  const int err = facts_of_entry(handle_.get(), *name, handle.get(), attributes);
   if (err == ELOOP || (err != 0 && GetFileType(handle.get()) == FILE_TYPE_DISK)) return err;
   type = type_of(handle.get());
+  inherit_volume(handle_.get(), handle.get());
   if (opened != nullptr) {
-    // A pipe or device has no facts (err != 0 here): it is only told to be something else.
-    *opened = err != 0 ? standing{standing_kind::other, {}, {}}
-                       : standing{type == file_type::regular ? standing_kind::file : standing_kind::other,
-                                  identity_from(facts), stamp_from(facts)};
+    // A pipe or device has no attributes (err != 0 here): it is only told to be something else.
+    *opened = {type == file_type::regular ? standing_kind::file : standing_kind::other, {}, {}};
+    if (opened->kind == standing_kind::file) {
+      if (int failed = identity_of_handle(handle.get(), opened->identity)) return failed;
+      if (int failed = stamp_of_handle(handle.get(), opened->stamp)) return failed;
+    }
   }
   file = std::move(handle);
   return type == file_type::directory ? EISDIR : 0;

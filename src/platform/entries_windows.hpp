@@ -25,9 +25,9 @@ NTSTATUS open_entry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, f
 // renaming such a handle acts on the link's target; the name it gives the handle tells.
 bool reached_by_name(HANDLE folder, std::wstring_view name, HANDLE opened);
 
-// The facts of `opened`, opened as `name` in `folder`: 0, ELOOP when it is a symbolic link,
+// The attributes of `opened`, opened as `name` in `folder`: 0, ELOOP when it is a symbolic link,
 // junction or other reparse point or was reached through one, or the errno value of a failure.
-int facts_of_entry(HANDLE folder, std::wstring_view name, HANDLE opened, BY_HANDLE_FILE_INFORMATION& facts);
+int facts_of_entry(HANDLE folder, std::wstring_view name, HANDLE opened, DWORD& attributes);
 
 // Whether a symbolic link, junction or other reparse point stands at `name` in `folder`.
 bool is_link_at(HANDLE folder, std::wstring_view name);

@@ -20,18 +20,17 @@ std::wstring full_path(const std::wstring& path);
 // not a folder is regular.
 file_type type_of(HANDLE file);
 
+// Which file the open handle `file` is: its volume's serial number (remembered where known, see
+// handle_memory_windows.hpp) and its index on the volume. 0, or an errno value.
+int identity_of_handle(HANDLE file, file_identity& identity);
+
 // Which file the facts of an open handle name: the volume's serial number and the file's index on it.
 inline file_identity identity_from(const BY_HANDLE_FILE_INFORMATION& facts) {
   return {facts.dwVolumeSerialNumber, (static_cast<std::uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow};
 }
 
-// The size and the time last written that the facts of an open handle give.
-inline file_stamp stamp_from(const BY_HANDLE_FILE_INFORMATION& facts) {
-  constexpr std::uint64_t TICKS_PER_SECOND = 10000000;  // FILETIME counts 100 ns steps
-  const std::uint64_t written =
-      (static_cast<std::uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) | facts.ftLastWriteTime.dwLowDateTime;
-  return {(static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow,
-          static_cast<std::int64_t>(written / TICKS_PER_SECOND), static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
-}
+// The size and the time last written of the open file `file`, asked alone (one call to Wine's
+// server, where GetFileInformationByHandle asks the volume too). 0, or an errno value.
+int stamp_of_handle(HANDLE file, file_stamp& stamp);
 
 }  // namespace platform

@@ -21,6 +21,9 @@ using file_information_function = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVO
 using query_directory_function = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK, PVOID,
                                                   ULONG, FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 using status_to_error_function = ULONG(NTAPI*)(NTSTATUS);
+using process_information_function = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+using read_write_function = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
+                                             PLARGE_INTEGER, PULONG);
 
 // ntdll's functions, found once. ntdll.dll is in every process, so each is there; a missing one
 // makes its calls fail with NOT_IMPLEMENTED rather than crash.
@@ -30,6 +33,9 @@ struct functions {
   file_information_function query_information;
   query_directory_function query_directory;
   status_to_error_function status_to_error;
+  process_information_function query_process;
+  read_write_function read_file;
+  read_write_function write_file;
   bool wine;  // ntdll exports wine_get_version: the program runs under Wine
 };
 
@@ -47,6 +53,9 @@ const functions& ntdll() {
         find<file_information_function>(module, "NtQueryInformationFile"),
         find<query_directory_function>(module, "NtQueryDirectoryFile"),
         find<status_to_error_function>(module, "RtlNtStatusToDosError"),
+        find<process_information_function>(module, "NtQueryInformationProcess"),
+        find<read_write_function>(module, "NtReadFile"),
+        find<read_write_function>(module, "NtWriteFile"),
         GetProcAddress(module, "wine_get_version") != nullptr,
     };
   }();
@@ -84,6 +93,15 @@ int errno_from_status(NTSTATUS status) {
 }
 
 bool under_wine() { return ntdll().wine; }
+
+std::uintptr_t parent_process_id() {
+  PROCESS_BASIC_INFORMATION basic{};
+  if (ntdll().query_process == nullptr ||
+      !succeeded(ntdll().query_process(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr))) {
+    return 0;
+  }
+  return basic.InheritedFromUniqueProcessId;
+}
 
 NTSTATUS open(HANDLE folder, std::wstring_view name, const open_request& request, file_handle& file,
               ULONG_PTR* information) {
@@ -125,6 +143,68 @@ NTSTATUS set_attributes(HANDLE file, DWORD attributes) {
   FILE_BASIC_INFORMATION basic{};  // times of zero are left as they are
   basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
   return set_information(file, &basic, sizeof basic, FileBasicInformation);
+}
+
+namespace {
+
+template <typename record>
+NTSTATUS query(HANDLE file, record& information, FILE_INFORMATION_CLASS kind) {
+  if (ntdll().query_information == nullptr) return NOT_IMPLEMENTED;
+  IO_STATUS_BLOCK status{};
+  return ntdll().query_information(file, &status, &information, sizeof information, kind);
+}
+
+NTSTATUS read_or_write(read_write_function call, HANDLE file, std::uint64_t offset, void* bytes, ULONG length,
+                       ULONG& done) {
+  done = 0;
+  if (call == nullptr) return NOT_IMPLEMENTED;
+  IO_STATUS_BLOCK status{};
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  const NTSTATUS result = call(file, nullptr, nullptr, nullptr, &status, bytes, length, &at, nullptr);
+  if (succeeded(result)) done = static_cast<ULONG>(status.Information);
+  return result;
+}
+
+}  // namespace
+
+NTSTATUS read_at(HANDLE file, std::uint64_t offset, void* bytes, ULONG length, ULONG& read) {
+  return read_or_write(ntdll().read_file, file, offset, bytes, length, read);
+}
+
+NTSTATUS write_at(HANDLE file, std::uint64_t offset, const void* bytes, ULONG length, ULONG& written) {
+  return read_or_write(ntdll().write_file, file, offset, const_cast<void*>(bytes), length, written);
+}
+
+NTSTATUS attributes_of(HANDLE file, DWORD& attributes) {
+  FILE_ATTRIBUTE_TAG_INFORMATION tag{};
+  const NTSTATUS result = query(file, tag, FileAttributeTagInformation);
+  attributes = tag.FileAttributes;
+  return result;
+}
+
+NTSTATUS links_of(HANDLE file, std::uint32_t& links) {
+  FILE_STANDARD_INFORMATION standard{};
+  const NTSTATUS result = query(file, standard, FileStandardInformation);
+  links = standard.NumberOfLinks;
+  return result;
+}
+
+NTSTATUS size_and_write_time_of(HANDLE file, std::uint64_t& size, std::uint64_t& written) {
+  FILE_STANDARD_INFORMATION standard{};
+  FILE_BASIC_INFORMATION basic{};
+  NTSTATUS result = query(file, standard, FileStandardInformation);
+  if (succeeded(result)) result = query(file, basic, FileBasicInformation);
+  size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  written = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
+  return result;
+}
+
+NTSTATUS index_of(HANDLE file, std::uint64_t& index) {
+  FILE_INTERNAL_INFORMATION internal{};
+  const NTSTATUS result = query(file, internal, FileInternalInformation);
+  index = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+  return result;
 }
 
 NTSTATUS name_of(HANDLE file, std::wstring& name) {

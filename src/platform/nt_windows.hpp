@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ int errno_from_status(NTSTATUS status);
 // FILE_OPEN_REPARSE_POINT (see reached_by_name).
 bool under_wine();
 
+// The id of the process that started this one, or 0 when none did: Wine gives 0 to a program
+// started from a Linux shell.
+std::uintptr_t parent_process_id();
+
 // What to open `name` in a folder with.
 struct open_request {
   ACCESS_MASK access;  // SYNCHRONIZE is always added: every handle here is synchronous
@@ -54,6 +59,28 @@ NTSTATUS mark_deleted(HANDLE file);
 
 // Sets the attributes (FILE_ATTRIBUTE_*) of the file open as `file`.
 NTSTATUS set_attributes(HANDLE file, DWORD attributes);
+
+inline constexpr NTSTATUS END_OF_FILE = static_cast<NTSTATUS>(0xC0000011L);
+
+// Reads or writes `length` bytes at `offset` of the file open (for synchronous I/O) as `file`;
+// `read` or `written` says how many. ReadFile and WriteFile with an OVERLAPPED position cost Wine
+// a call to its server for each, to post a completion that no one waits for; these do not.
+NTSTATUS read_at(HANDLE file, std::uint64_t offset, void* bytes, ULONG length, ULONG& read);
+NTSTATUS write_at(HANDLE file, std::uint64_t offset, const void* bytes, ULONG length, ULONG& written);
+
+// The attributes (FILE_ATTRIBUTE_*) of the file open as `file`: all that is asked, so that nothing
+// slower is (GetFileInformationByHandle also asks the volume, which under Wine is slow).
+NTSTATUS attributes_of(HANDLE file, DWORD& attributes);
+
+// How many names (hard links) the file open as `file` has.
+NTSTATUS links_of(HANDLE file, std::uint32_t& links);
+
+// The size of the file open as `file`, and when it was last written (100 ns steps since 1601),
+// without its volume's serial number, which GetFileInformationByHandle also asks.
+NTSTATUS size_and_write_time_of(HANDLE file, std::uint64_t& size, std::uint64_t& written);
+
+// The index of the file open as `file` on its volume, as GetFileInformationByHandle gives it.
+NTSTATUS index_of(HANDLE file, std::uint64_t& index);
 
 // The path of the file open as `file` on its volume ("\folder\name"), as the system names it.
 NTSTATUS name_of(HANDLE file, std::wstring& name);

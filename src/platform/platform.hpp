@@ -92,13 +92,13 @@ int file_size(const file_handle& file, std::uint64_t& size);
 int identity_of(const file_handle& file, file_identity& identity);
 
 // Whether `file`, opened by `path`, has no name but the last part of that path: one name (no
-// hard link elsewhere), and `path` itself not a symbolic link to it. Where this cannot be told
-// cheaply (Windows), false.
+// hard link elsewhere), and `path` itself not a symbolic link to it.
 bool named_only_by(const file_handle& file, const std::string& path);
 
 // Whether the file names `a` and `b` (single parts, as text) may name one file in one folder:
-// on POSIX only when they are the same bytes; on Windows always, since case, trailing dots and
-// short 8.3 aliases let different names reach one file.
+// on POSIX only when they are the same bytes; on Windows when they are the same but for the case
+// of their letters and trailing dots and spaces, and whenever either holds a character beyond
+// ASCII (the file system's case table decides) or a '~' (it may be a short 8.3 alias).
 bool may_be_one_name(std::string_view a, std::string_view b);
 
 // How many files and folders the process may hold open at once.

@@ -8,11 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "platform/errors_windows.hpp"
 #include "platform/files_windows.hpp"
+#include "platform/handle_memory_windows.hpp"
+#include "platform/nt_windows.hpp"
 #include "platform/platform.hpp"
 #include "platform/terminal.hpp"
 #include "platform/text_windows.hpp"
@@ -84,13 +88,14 @@ std::wstring full_path(const std::wstring& path) {
 
 file_type type_of(HANDLE file) {
   if (GetFileType(file) != FILE_TYPE_DISK) return file_type::other;
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (!GetFileInformationByHandle(file, &facts)) return file_type::other;
-  return (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? file_type::directory : file_type::regular;
+  DWORD attributes = 0;
+  if (!nt::succeeded(nt::attributes_of(file, attributes))) return file_type::other;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? file_type::directory : file_type::regular;
 }
 
 int file_handle::close() {
   if (!is_open()) return 0;
+  forget_handle(handle_);  // before its number can be given to another handle
   return CloseHandle(release()) ? 0 : last_errno();
 }
 
@@ -117,16 +122,80 @@ int file_size(const file_handle& file, std::uint64_t& size) {
   return 0;
 }
 
-int identity_of(const file_handle& file, file_identity& identity) {
+int identity_of(const file_handle& file, file_identity& identity) { return identity_of_handle(file.get(), identity); }
+
+int identity_of_handle(HANDLE file, file_identity& identity) {
+  std::uint64_t index = 0;
+  const std::optional<DWORD> volume = remembered_volume(file);
+  if (volume && nt::succeeded(nt::index_of(file, index))) {
+    identity = {*volume, index};
+    return 0;
+  }
   BY_HANDLE_FILE_INFORMATION facts;
-  if (!GetFileInformationByHandle(file.get(), &facts)) return last_errno();
+  if (!GetFileInformationByHandle(file, &facts)) return last_errno();
+  remember_volume(file, facts.dwVolumeSerialNumber);
   identity = identity_from(facts);
   return 0;
 }
 
-bool named_only_by(const file_handle&, const std::string&) { return false; }
+namespace {
 
-bool may_be_one_name(std::string_view, std::string_view) { return true; }
+// `name` as NTFS compares names: trailing dots and spaces dropped, letters in one case.
+std::wstring compared_name(std::wstring_view name) {
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.remove_suffix(1);
+  return upper_case(name);
+}
+
+// Whether two names are compared here with confidence: ASCII, and neither possibly a short 8.3
+// alias ("PROGRA~1"), which reaches a file whose own name is another. Letters beyond ASCII are
+// upper-cased by tables that may differ from the file system's.
+bool comparable(std::wstring_view a, std::wstring_view b) {
+  const auto plain = [](std::wstring_view name) {
+    return std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80 && c != L'~'; });
+  };
+  return plain(a) && plain(b);
+}
+
+// The last part of `path` (after its last separator or drive), as the file system compares it.
+std::wstring last_part(std::wstring_view path) {
+  const std::size_t separator = path.find_last_of(L"\\/:");
+  return compared_name(separator == std::wstring_view::npos ? path : path.substr(separator + 1));
+}
+
+// Whether `path`, as opened, is the file `file` itself and no link to it. Windows opens the last
+// part itself (FILE_FLAG_OPEN_REPARSE_POINT); Wine follows links even so, but names the file it
+// reached as the link's target.
+bool opened_itself(const file_handle& file, const std::wstring& path) {
+  if (nt::under_wine()) {
+    std::wstring reached;
+    return nt::succeeded(nt::name_of(file.get(), reached)) && last_part(reached) == last_part(path);
+  }
+  const file_handle itself(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr));
+  DWORD attributes = 0;
+  file_identity opened;
+  file_identity named;
+  return itself.is_open() && nt::succeeded(nt::attributes_of(itself.get(), attributes)) &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && identity_of(file, opened) == 0 &&
+         identity_of(itself, named) == 0 && opened == named;
+}
+
+}  // namespace
+
+bool named_only_by(const file_handle& file, const std::string& path) {
+  std::uint32_t links = 0;
+  std::wstring full;
+  return nt::succeeded(nt::links_of(file.get(), links)) && links == 1 && full_path_of(path, full) == 0 &&
+         opened_itself(file, full);
+}
+
+bool may_be_one_name(std::string_view a, std::string_view b) {
+  const std::optional<std::wstring> wide_a = wide_from_utf8(a);
+  const std::optional<std::wstring> wide_b = wide_from_utf8(b);
+  if (!wide_a || !wide_b || !comparable(*wide_a, *wide_b)) return true;
+  return compared_name(*wide_a) == compared_name(*wide_b);
+}
 
 // Handles are not counted against a small limit as POSIX descriptors are.
 std::size_t descriptor_limit() { return 16384; }
@@ -136,15 +205,11 @@ int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::si
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (got < length) {
     const std::uint64_t at = offset + got;
-    OVERLAPPED position{};
-    position.Offset = static_cast<DWORD>(at);
-    position.OffsetHigh = static_cast<DWORD>(at >> 32);
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(length - got, 1u << 30));
-    DWORD read = 0;
-    if (!ReadFile(file.get(), bytes + got, wanted, &read, &position)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) break;
-      return last_errno();
-    }
+    const auto wanted = static_cast<ULONG>(std::min<std::size_t>(length - got, 1u << 30));
+    ULONG read = 0;
+    const NTSTATUS status = nt::read_at(file.get(), at, bytes + got, wanted, read);
+    if (status == nt::END_OF_FILE) break;
+    if (!nt::succeeded(status)) return nt::errno_from_status(status);
     if (read == 0) break;
     got += read;
   }
@@ -154,12 +219,10 @@ int read_at(const file_handle& file, std::uint64_t offset, void* buffer, std::si
 int write_at(const file_handle& file, std::uint64_t offset, const void* data, std::size_t length) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (length > 0) {
-    OVERLAPPED position{};
-    position.Offset = static_cast<DWORD>(offset);
-    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes, chunk, &written, &position)) return last_errno();
+    const auto chunk = static_cast<ULONG>(std::min<std::size_t>(length, 1u << 30));
+    ULONG written = 0;
+    const NTSTATUS status = nt::write_at(file.get(), offset, bytes, chunk, written);
+    if (!nt::succeeded(status)) return nt::errno_from_status(status);
     bytes += written;
     offset += written;
     length -= written;

@@ -2,6 +2,8 @@
 // events (Ctrl-C, Ctrl-Break, closing the console, logging off, shutting down) are recorded as
 // an interrupt, for the run to notice between entries.
 
+#include "platform/process_windows.hpp"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -75,5 +77,7 @@ void prepare_process() {
 }
 
 int interrupting_signal() { return interrupted_by.load(); }
+
+void let_console_events_end_the_process() { SetConsoleCtrlHandler(record_console_event, FALSE); }
 
 }  // namespace platform

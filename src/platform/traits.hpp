@@ -23,6 +23,9 @@ inline constexpr bool BACKSLASH_SEPARATES = BUILT_FOR_WINDOWS;
 // The characters that separate the parts of a path on this system.
 inline constexpr std::string_view PATH_SEPARATORS = BACKSLASH_SEPARATES ? "/\\" : "/";
 
+// The separator this system's own paths are written with, as messages show them.
+inline constexpr char PREFERRED_SEPARATOR = BACKSLASH_SEPARATES ? '\\' : '/';
+
 // The characters that separate path parts on any system the tool runs on: stored names are
 // checked and compared with these, so that an archive unpacks to the same files everywhere.
 inline constexpr std::string_view ANY_PATH_SEPARATOR = "/\\";

@@ -238,6 +238,10 @@ const std::string TOOL_NAME = "DarvEx";
 
 }  // namespace
 
+std::string launcher_path() {
+  return environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
+}
+
 run_options run_options::killed_when(std::function<bool()> condition) {
   run_options options;
   options.signal_when = std::move(condition);
@@ -263,7 +267,7 @@ run_options run_options::signalled_after(int signal, std::chrono::milliseconds d
 
 tool_result run_tool(const std::filesystem::path& working_dir, const std::vector<std::string>& args,
                      const run_options& options) {
-  const std::string launcher = environment("DARVEX_LAUNCHER", testing_a_windows_build() ? DARVEX_WINE64_PATH : "");
+  const std::string launcher = launcher_path();
   std::vector<std::string> command;
   if (!launcher.empty()) command.push_back(launcher);
   command.push_back(tool_path());
@@ -286,9 +290,16 @@ tool_result run_program(const std::filesystem::path& working_dir, const std::vec
 
 std::string tool_path() { return environment("DARVEX_TOOL", DARVEX_TOOL_PATH); }
 
+bool runs_under_a_launcher() { return !launcher_path().empty(); }
+
 bool testing_a_windows_build() {
   const char* tool = std::getenv("DARVEX_TOOL");
   return tool != nullptr && std::filesystem::path(tool).extension() == ".exe";
+}
+
+std::string as_shown(std::string path) {
+  if (testing_a_windows_build()) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 }
 
 }  // namespace darvex::test_support

@@ -92,6 +92,18 @@ std::string tool_path();
 // Whether the tool under test is a Windows build ($DARVEX_TOOL names an .exe).
 bool testing_a_windows_build();
 
+// `path` ("in/sub/a.bin") as the tool under test names a file in its messages: with '\' between
+// the parts in a Windows build.
+std::string as_shown(std::string path);
+
+// The program that runs the tool: $DARVEX_LAUNCHER, or for a Windows build the wine64 that the
+// configure step found; empty when the tool runs by itself.
+std::string launcher_path();
+
+// Whether the tool runs inside another program ($DARVEX_LAUNCHER, as qemu-i386 runs a 32-bit
+// build, or Wine a Windows build): what is preloaded or traced reaches that program, not the tool.
+bool runs_under_a_launcher();
+
 // Whether this build, and so the tool it tests, runs under a sanitizer, which reserves address
 // space and refuses a preloaded library.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
