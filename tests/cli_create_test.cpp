@@ -426,6 +426,7 @@ unsigned long opens_of_sources(const fs::path& dir, const std::vector<std::strin
 
 TEST_F(Create, OpensEachFileOnceWhateverTheJobsAndFolders) {
   if (SANITIZED) GTEST_SKIP() << "a sanitized tool refuses a preloaded library";
+  if (runs_under_a_launcher()) GTEST_SKIP() << "a preloaded library would count the launcher's opens (qemu-user)";
   test_archive archive;
   const char* folders[] = {"", "a\\", "b\\c\\", "b\\"};
   for (std::uint32_t i = 0; i < 24; ++i) {
