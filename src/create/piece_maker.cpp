@@ -132,7 +132,7 @@ piece_maker::file_match piece_maker::matches_file(const pack_piece& piece, const
       changed(piece, made);
       return file_match::failed;
     }
-    if (std::memcmp(chunk_.get(), expected + at, got) != 0) return file_match::differs;
+    if (got > 0 && std::memcmp(chunk_.get(), expected + at, got) != 0) return file_match::differs;
   }
   return unchanged_since_scan(piece, handle, made) ? file_match::same : file_match::failed;
 }
