@@ -405,25 +405,6 @@ TEST_F(Create, TheArchiveIsTheSameBytesWhateverTheJobs) {
   }
 }
 
-// "<calls> <bytes> <opens>" as the preloaded read counter leaves it: the opens of names ending
-// in ".src" by one run of -c.
-unsigned long opens_of_sources(const fs::path& dir, const std::vector<std::string>& args) {
-  const fs::path counts = dir / "counts";
-  const tool_result result =
-      run_tool(dir, args,
-               run_options::with_environment({"LD_PRELOAD=" DARVEX_READ_COUNTER_PATH,
-                                              "DARVEX_READ_COUNT=" + counts.string(), "DARVEX_OPEN_SUFFIX=.src"}));
-  EXPECT_EQ(result.status, 0) << result.err;
-  unsigned long calls = 0, opens = 0;
-  unsigned long long bytes = 0;
-  std::FILE* file = std::fopen(counts.c_str(), "r");
-  EXPECT_NE(file, nullptr);
-  if (file == nullptr) return 0;
-  EXPECT_EQ(std::fscanf(file, "%lu %llu %lu", &calls, &bytes, &opens), 3);
-  std::fclose(file);
-  return opens;
-}
-
 TEST_F(Create, OpensEachFileOnceWhateverTheJobsAndFolders) {
   if (SANITIZED) GTEST_SKIP() << "a sanitized tool refuses a preloaded library";
   if (runs_under_a_launcher()) GTEST_SKIP() << "a preloaded library would count the launcher's opens (qemu-user)";
@@ -441,7 +422,9 @@ TEST_F(Create, OpensEachFileOnceWhateverTheJobsAndFolders) {
       std::vector<std::string> args = {"-q", "-j", jobs, "-c", "new.dat"};
       if (like) args.insert(args.end(), {"--like", "o.dat"});
       args.push_back("o");
-      EXPECT_EQ(opens_of_sources(dir_.path(), args), 25u) << "every file under o/ opened once, to be read";
+      const counted_run_result counted = counted_run(dir_.path(), args, ".src");
+      EXPECT_EQ(counted.run.status, 0) << counted.run.err;
+      EXPECT_EQ(counted.opens, 25u) << "every file under o/ opened once, to be read";
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -301,5 +302,23 @@ std::string as_shown(std::string path) {
   if (testing_a_windows_build()) std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
+
+#ifdef DARVEX_READ_COUNTER_PATH
+counted_run_result counted_run(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                               const std::string& open_suffix) {
+  const std::string count_file = (dir / "counts").string();
+  counted_run_result counted;
+  counted.run =
+      run_tool(dir, args,
+               run_options::with_environment({"LD_PRELOAD=" DARVEX_READ_COUNTER_PATH, "DARVEX_READ_COUNT=" + count_file,
+                                              "DARVEX_OPEN_SUFFIX=" + open_suffix}));
+  std::FILE* file = std::fopen(count_file.c_str(), "r");
+  if (file == nullptr) throw std::runtime_error("the read counter left no counts in " + count_file);
+  const int read = std::fscanf(file, "%lu %llu %lu", &counted.reads, &counted.bytes, &counted.opens);
+  std::fclose(file);
+  if (read != 3) throw std::runtime_error("the read counter's counts in " + count_file + " do not read");
+  return counted;
+}
+#endif
 
 }  // namespace darvex::test_support

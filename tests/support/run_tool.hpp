@@ -104,6 +104,19 @@ std::string launcher_path();
 // build, or Wine a Windows build): what is preloaded or traced reaches that program, not the tool.
 bool runs_under_a_launcher();
 
+#ifdef DARVEX_READ_COUNTER_PATH
+// What one run did, as the read counter preloaded into it (read_counter.cpp) counts: its reads
+// of any file and the bytes they brought, and its opens of names ending in `open_suffix`.
+struct counted_run_result {
+  tool_result run;
+  unsigned long reads = 0;
+  unsigned long long bytes = 0;
+  unsigned long opens = 0;
+};
+counted_run_result counted_run(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                               const std::string& open_suffix = "");
+#endif
+
 // Whether this build, and so the tool it tests, runs under a sanitizer, which reserves address
 // space and refuses a preloaded library.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
