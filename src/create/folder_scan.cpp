@@ -138,19 +138,17 @@ maybe_problem refuse_file(const std::vector<source_file>& files, const std::stri
 int source_opener::open(const entry_path& path, platform::file_handle& file, platform::standing& opened) {
   if (path.parts.empty()) return EINVAL;
   const std::span<const std::string> folder_parts(path.parts.data(), path.parts.size() - 1);
+  if (folder_parts.empty()) return open_in(root_, path.parts.back(), file, opened);
   if (!held_.is_open() || !std::ranges::equal(folder_parts, held_parts_)) {
-    held_ = platform::directory();
     held_parts_.clear();
-    platform::directory inner;
-    const platform::directory* folder = &root_;
-    for (const std::string& part : folder_parts) {
+    platform::directory folder;
+    if (int err = root_.open_folder(folder_parts.front(), false, folder)) return err;
+    for (const std::string& part : folder_parts.subspan(1)) {
       platform::directory next;
-      if (int err = folder->open_folder(part, false, next)) return err;
-      inner = std::move(next);
-      folder = &inner;
+      if (int err = folder.open_folder(part, false, next)) return err;
+      folder = std::move(next);
     }
-    if (folder_parts.empty()) return open_in(root_, path.parts.back(), file, opened);
-    held_ = std::move(inner);
+    held_ = std::move(folder);
     held_parts_.assign(folder_parts.begin(), folder_parts.end());
   }
   return open_in(held_, path.parts.back(), file, opened);
