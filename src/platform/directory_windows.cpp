@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,7 +75,7 @@ standing_kind kind_from(DWORD attributes) {
   return has(attributes, FILE_ATTRIBUTE_DIRECTORY) ? standing_kind::folder : standing_kind::file;
 }
 
-// Calls `visit(name, attributes)` for every entry of `folder` but "." and "..". 0, or an errno value.
+// Calls `visit(nt::listed_entry)` for every entry of `folder` but "." and "..". 0, or an errno value.
 template <typename visit_function>
 int each_entry(HANDLE folder, visit_function&& visit) {
   // A handle of its own: a listing's position belongs to the handle, and the folder's is shared.
@@ -84,19 +85,27 @@ int each_entry(HANDLE folder, visit_function&& visit) {
   if (!nt::succeeded(opened)) return nt::errno_from_status(opened);
   std::vector<std::uint64_t> buffer(8192);  // 64 KiB, aligned for the records' 64-bit members
   const auto size = static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t));
+  nt::listing_form form = nt::listing_form::with_index;
   for (bool first = true;; first = false) {
-    const NTSTATUS listed = nt::list(listing.get(), buffer.data(), size, first);
+    const NTSTATUS listed = nt::list(listing.get(), buffer.data(), size, first, form);
     if (listed == nt::NO_MORE_FILES) return 0;
     if (!nt::succeeded(listed)) return nt::errno_from_status(listed);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-    for (ULONG at = 0;;) {
-      const auto* record = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(bytes + at);
-      const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
-      if (name != L"." && name != L"..") visit(name, record->FileAttributes);
-      if (record->NextEntryOffset == 0) break;
-      at += record->NextEntryOffset;
-    }
+    nt::each_listed(buffer.data(), form, [&](const nt::listed_entry& entry) {
+      if (entry.name != L"." && entry.name != L"..") visit(entry);
+    });
   }
+}
+
+// A file as its folder's listing shows it, where that is exact: without opening it, which under
+// Wine is a call to its server. Wine's listing is a stat of each file. NTFS keeps a copy of each
+// file's size and time in the folder's entry for it, brought up to date lazily (when the file is
+// closed, and only in the folder it was written through), so on Windows a file is looked at by
+// its handle. Wine's listing tells no FIFO or device from a file, but gives them no size: an empty
+// file is looked at too. Nothing when the listing is not enough.
+std::optional<standing> as_listed(const nt::listed_entry& entry, std::optional<DWORD> volume) {
+  if (!nt::under_wine() || !volume || entry.index == 0 || entry.size == 0) return std::nullopt;
+  if (kind_from(entry.attributes) != standing_kind::file) return std::nullopt;
+  return standing{standing_kind::file, {*volume, entry.index}, stamp_from(entry.size, entry.written)};
 }
 
 // Deletes the leftover temporary file `name` in `folder`, unless a run still writing holds it:
@@ -267,29 +276,33 @@ int directory::publish(temporary_folder&, std::string_view) const { return ENOSY
 int directory::write_new_file(std::string_view, const void*, std::size_t, bool&) const { return ENOSYS; }
 
 void directory::remove_leftovers() const {
-  each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {
-    if (is_temporary_name(name) && kind_from(attributes) == standing_kind::file) remove_leftover(handle_.get(), name);
+  each_entry(handle_.get(), [&](const nt::listed_entry& entry) {
+    if (is_temporary_name(entry.name) && kind_from(entry.attributes) == standing_kind::file) {
+      remove_leftover(handle_.get(), entry.name);
+    }
   });
 }
 
 int directory::list(std::vector<listed>& names) const {
   names.clear();
   int trouble = 0;
-  const int err = each_entry(handle_.get(), [&](std::wstring_view name, DWORD attributes) {
-    if (is_temporary_name(name)) return;
-    const std::string text = utf8_from_wide(name);
+  const std::optional<DWORD> volume = remembered_volume(handle_.get());
+  const int err = each_entry(handle_.get(), [&](const nt::listed_entry& entry) {
+    if (is_temporary_name(entry.name)) return;
+    std::string text = utf8_from_wide(entry.name);
     // A folder as the listing shows it, without opening it: under Wine every open is a call to
-    // its server. A file is looked at by its handle for what the listing does not give (which
-    // file it is), and so is anything else.
-    if (kind_from(attributes) == standing_kind::folder) {
-      names.push_back({text, {standing_kind::folder, {}, {}}});
-      return;
-    }
-    standing found;
-    if (int looked = look(text, found)) {
-      trouble = looked;
-    } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
-      names.push_back({text, found});
+    // its server. A file too where the listing is exact; anything else by its handle.
+    if (kind_from(entry.attributes) == standing_kind::folder) {
+      names.push_back({std::move(text), {standing_kind::folder, {}, {}}});
+    } else if (const std::optional<standing> listed = as_listed(entry, volume)) {
+      names.push_back({std::move(text), *listed});
+    } else {
+      standing found;
+      if (int looked = look(text, found)) {
+        trouble = looked;
+      } else if (found.kind != standing_kind::nothing) {  // gone meanwhile
+        names.push_back({std::move(text), found});
+      }
     }
   });
   return err != 0 ? err : trouble;
@@ -305,8 +318,12 @@ int directory::open_file(std::string_view part, file_handle& file, file_type& ty
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
   DWORD attributes = 0;
   const int err = facts_of_entry(handle_.get(), *name, handle.get(), attributes);
-  if (err == ELOOP || (err != 0 && GetFileType(handle.get()) == FILE_TYPE_DISK)) return err;
-  type = type_of(handle.get());
+  const bool on_disk = GetFileType(handle.get()) == FILE_TYPE_DISK;
+  if (err == ELOOP || (err != 0 && on_disk)) return err;
+  // What type_of would say, from the attributes already asked.
+  type = !on_disk                                    ? file_type::other
+         : has(attributes, FILE_ATTRIBUTE_DIRECTORY) ? file_type::directory
+                                                     : file_type::regular;
   inherit_volume(handle_.get(), handle.get());
   if (opened != nullptr) {
     // A pipe or device has no attributes (err != 0 here): it is only told to be something else.

@@ -8,8 +8,6 @@
 namespace platform {
 namespace {
 
-constexpr std::uint64_t TICKS_PER_SECOND = 10000000;  // FILETIME counts 100 ns steps
-
 // The attributes a replacement takes over. Not read-only: a read-only file cannot be removed,
 // should it not be published; nor what describes one file's storage (temporary, offline).
 constexpr DWORD TAKEN_OVER =
@@ -22,8 +20,7 @@ int stamp_of_handle(HANDLE file, file_stamp& stamp) {
   std::uint64_t written = 0;
   const NTSTATUS status = nt::size_and_write_time_of(file, size, written);
   if (!nt::succeeded(status)) return nt::errno_from_status(status);
-  stamp = {size, static_cast<std::int64_t>(written / TICKS_PER_SECOND),
-           static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
+  stamp = stamp_from(size, written);
   return 0;
 }
 

@@ -29,6 +29,13 @@ inline file_identity identity_from(const BY_HANDLE_FILE_INFORMATION& facts) {
   return {facts.dwVolumeSerialNumber, (static_cast<std::uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow};
 }
 
+// A file's stamp from its size and the time it was last written (100 ns steps since 1601).
+inline file_stamp stamp_from(std::uint64_t size, std::uint64_t written) {
+  constexpr std::uint64_t TICKS_PER_SECOND = 10000000;
+  return {size, static_cast<std::int64_t>(written / TICKS_PER_SECOND),
+          static_cast<std::int64_t>(written % TICKS_PER_SECOND)};
+}
+
 // The size and the time last written of the open file `file`, asked alone (one call to Wine's
 // server, where GetFileInformationByHandle asks the volume too). 0, or an errno value.
 int stamp_of_handle(HANDLE file, file_stamp& stamp);

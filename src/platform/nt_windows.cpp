@@ -14,6 +14,9 @@ namespace {
 
 constexpr NTSTATUS NOT_IMPLEMENTED = static_cast<NTSTATUS>(0xC0000002L);
 constexpr NTSTATUS NAME_TOO_LONG = static_cast<NTSTATUS>(0xC0000106L);
+constexpr NTSTATUS INVALID_INFO_CLASS = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS INVALID_PARAMETER = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS NOT_SUPPORTED = static_cast<NTSTATUS>(0xC00000BBL);
 
 using create_file_function = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                               PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
@@ -217,11 +220,22 @@ NTSTATUS name_of(HANDLE file, std::wstring& name) {
   return result;
 }
 
-NTSTATUS list(HANDLE folder, void* buffer, ULONG size, bool restart) {
+NTSTATUS list(HANDLE folder, void* buffer, ULONG size, bool restart, listing_form& form) {
   if (ntdll().query_directory == nullptr) return NOT_IMPLEMENTED;
-  IO_STATUS_BLOCK status{};
-  return ntdll().query_directory(folder, nullptr, nullptr, nullptr, &status, buffer, size, FileDirectoryInformation,
-                                 FALSE, nullptr, restart ? TRUE : FALSE);
+  const auto query_as = [&](listing_form asked) {
+    IO_STATUS_BLOCK status{};
+    const FILE_INFORMATION_CLASS kind =
+        asked == listing_form::with_index ? FileIdFullDirectoryInformation : FileDirectoryInformation;
+    return ntdll().query_directory(folder, nullptr, nullptr, nullptr, &status, buffer, size, kind, FALSE, nullptr,
+                                   restart ? TRUE : FALSE);
+  };
+  if (!restart) return query_as(form);
+  // Every file system of Windows since XP gives indexes; one that does not refuses the form.
+  form = listing_form::with_index;
+  const NTSTATUS listed = query_as(form);
+  if (listed != INVALID_INFO_CLASS && listed != INVALID_PARAMETER && listed != NOT_SUPPORTED) return listed;
+  form = listing_form::plain;
+  return query_as(form);
 }
 
 }  // namespace platform::nt

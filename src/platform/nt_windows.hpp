@@ -85,8 +85,53 @@ NTSTATUS index_of(HANDLE file, std::uint64_t& index);
 // The path of the file open as `file` on its volume ("\folder\name"), as the system names it.
 NTSTATUS name_of(HANDLE file, std::wstring& name);
 
-// Lists `folder` (a handle used for nothing else: the position is the handle's) into `buffer`
-// as FILE_DIRECTORY_INFORMATION records, from the start when `restart`. NO_MORE_FILES at the end.
-NTSTATUS list(HANDLE folder, void* buffer, ULONG size, bool restart);
+// One entry of a folder's listing.
+struct listed_entry {
+  std::wstring_view name;
+  DWORD attributes = 0;       // FILE_ATTRIBUTE_*
+  std::uint64_t size = 0;     // end of file
+  std::uint64_t written = 0;  // last written, 100 ns steps since 1601
+  std::uint64_t index = 0;    // the file's index on its volume; 0 where the file system gives none
+};
+
+// The form of a listing's records: FILE_ID_FULL_DIR_INFORMATION, which carries each file's index,
+// or FILE_DIRECTORY_INFORMATION from a file system that gives no indexes.
+enum class listing_form { with_index, plain };
+
+// Lists `folder` (a handle used for nothing else: the position is the handle's) into `buffer`,
+// from the start when `restart`. `form` is the records' form; a restart sets it. NO_MORE_FILES
+// at the end.
+NTSTATUS list(HANDLE folder, void* buffer, ULONG size, bool restart, listing_form& form);
+
+// The entry a listing's `record` (FILE_ID_FULL_DIR_INFORMATION or FILE_DIRECTORY_INFORMATION)
+// describes, with the file's index `index`.
+template <typename record>
+listed_entry entry_of(const record& listed, std::uint64_t index) {
+  return {{listed.FileName, listed.FileNameLength / sizeof(wchar_t)},
+          listed.FileAttributes,
+          static_cast<std::uint64_t>(listed.EndOfFile.QuadPart),
+          static_cast<std::uint64_t>(listed.LastWriteTime.QuadPart),
+          index};
+}
+
+// Calls `visit(listed_entry)` for each record that `list` put into `buffer` in `form`.
+template <typename visit_function>
+void each_listed(const void* buffer, listing_form form, visit_function&& visit) {
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  for (ULONG at = 0;;) {
+    ULONG next = 0;
+    if (form == listing_form::with_index) {
+      const auto* record = reinterpret_cast<const FILE_ID_FULL_DIR_INFORMATION*>(bytes + at);
+      next = record->NextEntryOffset;
+      visit(entry_of(*record, static_cast<std::uint64_t>(record->FileId.QuadPart)));
+    } else {
+      const auto* record = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(bytes + at);
+      next = record->NextEntryOffset;
+      visit(entry_of(*record, 0));
+    }
+    if (next == 0) return;
+    at += next;
+  }
+}
 
 }  // namespace platform::nt
