@@ -13,9 +13,7 @@
 // makes what is left itself.
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include "platform/process.hpp"
+#include "platform/waits.hpp"
 #include "platform/worker_thread.hpp"
 
 namespace darvex {
@@ -64,7 +63,7 @@ class ordered_run {
     workers_.reserve(jobs);
     try {
       for (std::size_t k = 0; k < jobs; ++k) {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<platform::mutex> lock(mutex_);
         workers_.emplace_back([this] { work(); });
         ++running_;
       }
@@ -92,7 +91,7 @@ class ordered_run {
     } catch (const std::bad_alloc&) {
       // A worker without a maker makes nothing, as if it had not started.
     }
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<platform::mutex> lock(mutex_);
     --running_;
     changed_.notify_all();
   }
@@ -101,7 +100,7 @@ class ordered_run {
   // the run is stopped or quit() is called.
   template <typename maker>
   void make_items(maker& make) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::mutex> lock(mutex_);
     for (;;) {
       changed_.wait(lock, [&] { return quit_ || next_ >= count_ || waiting_ < budget_; });
       if (quit_ || next_ >= count_ || stopped_()) return;
@@ -118,7 +117,7 @@ class ordered_run {
 
   // Item `i` once it is made, or nothing when no worker is left to make it.
   std::optional<item> wait_for(std::size_t i) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return slots_[i].has_value() || running_ == 0; });
     std::optional<item> made = std::move(slots_[i]);
     slots_[i].reset();
@@ -128,7 +127,7 @@ class ordered_run {
   }
 
   void quit() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<platform::mutex> lock(mutex_);
     quit_ = true;
     changed_.notify_all();
   }
@@ -140,8 +139,8 @@ class ordered_run {
   const std::size_t budget_;
   const platform::stop_check stopped_;
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  platform::mutex mutex_;
+  platform::condition changed_;
   std::vector<std::optional<item>> slots_;
   std::size_t next_ = 0;     // the next item to start
   std::size_t running_ = 0;  // workers not yet gone

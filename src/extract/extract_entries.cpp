@@ -30,15 +30,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "format/growable_buffer.hpp"
+#include "platform/waits.hpp"
 #include "platform/worker_thread.hpp"
 
 namespace darvex {
@@ -170,7 +169,7 @@ class parallel_run {
   // A worker's life: takes entries in index order until none is left or the run stops.
   void work() {
     worker_tools tools(plan_);
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::mutex> lock(mutex_);
     ++running_;
     for (;;) {
       if (first_lone_ask_ != NONE) {
@@ -205,7 +204,7 @@ class parallel_run {
       for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!wait_until_done(i, listener, worker_count)) return;
         listener.entry_done(entries_[i], slots_[i].outcome);  // a done slot is not written again
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<platform::mutex> lock(mutex_);
         told_ = i + 1;
         changed_.notify_all();
       }
@@ -232,7 +231,7 @@ class parallel_run {
     // An entry whose turn has come goes on; one that must wait for it resumes only while no
     // lone run is asked for before it.
     bool wait() override {
-      std::unique_lock<std::mutex> lock(run_.mutex_);
+      std::unique_lock<platform::mutex> lock(run_.mutex_);
       if (run_.abandoned_ || run_.told_ >= told_needed()) return !run_.abandoned_;
       run_.pause_until(lock,
                        [&] { return run_.abandoned_ || (run_.told_ >= told_needed() && !run_.lone_before(index_)); });
@@ -261,7 +260,7 @@ class parallel_run {
     entry_outcome outcome = extract_guarded(archive_, entries_[i], tools, sink_, its_turn);
     if (!outcome.starved) return outcome;
     tools.release();
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::mutex> lock(mutex_);
     ask_lone_run(i);
     pause_until(lock, [&] { return abandoned_ || (told_ >= i && running_ == 0); });
     if (!abandoned_) {
@@ -297,7 +296,7 @@ class parallel_run {
 
   // Waits, not counting as running, until `ready()` holds.
   template <typename condition>
-  void pause_until(std::unique_lock<std::mutex>& lock, condition&& ready) {
+  void pause_until(std::unique_lock<platform::mutex>& lock, condition&& ready) {
     --running_;
     changed_.notify_all();  // a lone run may wait for this
     changed_.wait(lock, ready);
@@ -307,7 +306,7 @@ class parallel_run {
   // Waits until entry i is done, telling the listener it is idle every while; false when it
   // never will be (the workers stopped before it).
   bool wait_until_done(std::size_t i, entry_listener& listener, std::size_t worker_count) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::mutex> lock(mutex_);
     const auto ready = [&] { return slots_[i].done || workers_quit_ == worker_count; };
     while (!changed_.wait_for(lock, IDLE_AFTER, ready)) {
       lock.unlock();
@@ -318,7 +317,7 @@ class parallel_run {
   }
 
   void abandon() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<platform::mutex> lock(mutex_);
     abandoned_ = true;
     changed_.notify_all();
   }
@@ -329,8 +328,8 @@ class parallel_run {
   entry_sink& sink_;
   platform::stop_check stopped_;
 
-  std::mutex mutex_;                   // guards every member below
-  std::condition_variable changed_;    // notified whenever one of them changes
+  platform::mutex mutex_;              // guards every member below
+  platform::condition changed_;        // notified whenever one of them changes
   std::vector<slot> slots_;            // one for each entry of the plan
   std::size_t next_ = 0;               // the next entry to take
   std::size_t told_ = 0;               // how many of the first entries were told
