@@ -306,15 +306,7 @@ TEST_F(Create, EveryLimitStopsTheRunNamingWhatPassedItAndWritesNothing) {
 
 TEST_F(Create, LinksFifosAndDevicesAreNeverFollowedOrReadUnlessLeftOut) {
   put("secret.txt", "outside");
-  const struct {
-    const char* name;
-    void (*plant)(const fs::path& at);
-  } cases[] = {
-      {"link", [](const fs::path& at) { fs::create_symlink("../../secret.txt", at); }},
-      {"folder link", [](const fs::path& at) { fs::create_directory_symlink("..", at); }},
-      {"fifo", [](const fs::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : unfollowed_things()) {
     fs::remove_all(dir_ / "in");
     fs::remove(dir_ / "new.dat");
     put("in/ok.txt", "ok");

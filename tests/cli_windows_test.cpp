@@ -412,6 +412,33 @@ TEST(CliWindows, MessagesNameFilesUnderAFolderWithBackslashes) {
   }
 }
 
+// Wine lists a symbolic link to a file as that file, one to a folder as a folder and a FIFO as
+// an empty file: -c finds each one for what it is, never reads through it, and leaves it out
+// when -x says so.
+TEST(CliWindows, LinksAndFifosUnderAFolderBeingPackedAreNeverFollowedUnlessLeftOut) {
+  if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
+  const scratch_dir dir;
+  write_file(dir / "secret.txt", "secret");
+  for (const auto& c : unfollowed_things()) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir / "in");
+    fs::create_directories(dir / "in/sub");
+    write_file(dir / "in/ok.txt", "ok");
+    c.plant(dir / "in/sub" / c.name);
+    for (const char* jobs : {"1", "2"}) {
+      const tool_result refused = run_tool(dir.path(), {"-j", jobs, "-c", "new.dat", "in"});
+      EXPECT_EQ(refused.status, 2);
+      EXPECT_EQ(refused.err, "DarvEx: \"in\\sub\\" + std::string(c.name) +
+                                 "\": a link, FIFO, socket or device: never followed or read (leave it out with -x)\n");
+      EXPECT_FALSE(fs::exists(dir / "new.dat"));
+    }
+    const tool_result made = run_tool(dir.path(), {"-q", "-c", "new.dat", "-x", std::string("sub/") + c.name, "in"});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.err, "");
+    fs::remove(dir / "new.dat");
+  }
+}
+
 TEST(CliWindows, NoEntryReplacesTheArchiveByAnotherCaseOrASecondName) {
   if (!testing_a_windows_build()) GTEST_SKIP() << "the tool under test is not a Windows build";
   const scratch_dir dir;

@@ -58,11 +58,16 @@ class folder_scanner {
     using platform::standing_kind;
     if (found.kind == standing_kind::folder) {
       platform::directory inner;
-      if (int err = folder.open_folder(path.parts.back(), false, inner)) return refused(path, err);
+      if (int err = folder.open_folder(path.parts.back(), false, inner)) {
+        // A link that its folder's listing shows as a folder (Wine lists one to a folder so) is
+        // left out as any other link is.
+        if (err == ELOOP && excluded(path)) return std::nullopt;
+        return refused(path, err);
+      }
       return scan(inner, path);
     }
+    if (excluded(path)) return std::nullopt;
     const std::string text = stored_text(path);
-    if (excludes_.any_takes(platform::case_folded(text))) return std::nullopt;
     if (found.kind != standing_kind::file) return refused(path, EINVAL);
     source_file file;
     file.path = path;
@@ -78,10 +83,10 @@ class folder_scanner {
     return std::nullopt;
   }
 
+  bool excluded(const entry_path& path) const { return excludes_.any_takes(platform::case_folded(stored_text(path))); }
+
   problem refused(const entry_path& path, int err) const {
-    if (err == ELOOP || err == EINVAL) {
-      return trouble(root_path_, path, "a link, FIFO, socket or device: never followed or read (leave it out with -x)");
-    }
+    if (err == ELOOP || err == EINVAL) return trouble(root_path_, path, NEVER_FOLLOWED);
     return trouble(root_path_, path, "cannot open", err);
   }
 

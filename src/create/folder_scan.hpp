@@ -17,6 +17,10 @@
 
 namespace darvex {
 
+// Why a symbolic link, junction, FIFO, socket or device under the folder is not packed.
+inline constexpr const char* NEVER_FOLLOWED =
+    "a link, FIFO, socket or device: never followed or read (leave it out with -x)";
+
 struct source_file {
   entry_path path;          // its parts under the folder
   std::string stored_name;  // the bytes an archive stores for it: its parts joined with '\'

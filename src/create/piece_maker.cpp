@@ -1,6 +1,7 @@
 #include "create/piece_maker.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -88,7 +89,9 @@ bool piece_maker::open_file(const pack_piece& piece, platform::file_handle& hand
   const source_file& file = sources_.files[*piece.file];
   platform::standing opened;
   if (int err = opener_.open(file.path, handle, opened)) {
-    made.failure = file_problem(piece, "cannot open", err);
+    // A link found only now: under Wine a folder's listing shows one to a file as that file.
+    made.failure =
+        err == ELOOP || err == EINVAL ? file_problem(piece, NEVER_FOLLOWED) : file_problem(piece, "cannot open", err);
     return false;
   }
   if (opened.stamp != file.stamp || opened.identity != file.identity) return changed(piece, made);

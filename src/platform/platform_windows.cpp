@@ -273,6 +273,8 @@ std::string case_folded(std::string_view text) {
   return utf8_from_wide(upper_case(*wide));
 }
 
-std::string error_text(int err) { return std::strerror(err); }
+// msvcrt's texts end at EILSEQ (42); of the POSIX values MinGW numbers beyond it, ELOOP is
+// the one this build gives.
+std::string error_text(int err) { return err == ELOOP ? "Too many levels of symbolic links" : std::strerror(err); }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "scratch.hpp"
 
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -115,6 +116,18 @@ std::string describe_tree(const fs::path& dir) {
   for (const std::string& relative : list_tree(dir))
     description += relative + "  " + describe_item(dir / relative) + "\n";
   return description;
+}
+
+const std::vector<unfollowed_thing>& unfollowed_things() {
+  static const std::vector<unfollowed_thing> things = {
+      {"link", [](const fs::path& at) { fs::create_symlink("../../secret.txt", at); }},
+      {"folder link", [](const fs::path& at) { fs::create_directory_symlink("..", at); }},
+      {"fifo",
+       [](const fs::path& at) {
+         if (mkfifo(at.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + at.string());
+       }},
+  };
+  return things;
 }
 
 }  // namespace darvex::test_support

@@ -54,4 +54,14 @@ std::vector<std::string> list_tree(const fs::path& dir);
 // first bytes, escaped), "a/c  folder", "a/l  link", "a/p  other".
 std::string describe_tree(const fs::path& dir);
 
+// Something that -c never follows or reads, put at a path by `plant`.
+struct unfollowed_thing {
+  const char* name;
+  void (*plant)(const fs::path& at);
+};
+
+// A symbolic link to secret.txt two folders up ("link"), one to the folder above ("folder
+// link"), and a FIFO ("fifo").
+const std::vector<unfollowed_thing>& unfollowed_things();
+
 }  // namespace darvex::test_support
