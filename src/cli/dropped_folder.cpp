@@ -122,7 +122,7 @@ class archive_backup {
 };
 
 exit_status repack_with_backup(const folder_spot& spot, const platform::directory& beside, const std::string& name,
-                               console& screen, bool& in_place) {
+                               console& screen, bool& in_place, const create_runner& create) {
   options chosen;
   chosen.what = command::create;
   chosen.folder = spot.path;
@@ -134,7 +134,7 @@ exit_status repack_with_backup(const folder_spot& spot, const platform::director
     return status_for(problem_kind::output);
   }
   // The archive it replaced is kept whenever the new one took its name, whatever came after.
-  const exit_status status = run_create(chosen, screen, in_place);
+  const exit_status status = create(chosen, screen, in_place);
   if (!in_place) return status;
   if (int err = backup.keep()) {
     screen.report_path(spot.prefix + backup.backup_name(), "cannot create", err);
@@ -168,7 +168,8 @@ bool is_folder(const std::string& path) {
   return folder.open(path) == 0;
 }
 
-exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place) {
+exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place,
+                                const create_runner& create) {
   in_place = false;
   const std::optional<folder_spot> spot = spot_of(folder_path);
   if (!spot) {
@@ -188,12 +189,14 @@ exit_status pack_dropped_folder(const std::string& folder_path, console& screen,
                                         names_listed(choice.archives) + "): nothing written");
     return exit_status::stopped;
   }
-  if (choice.archives.size() == 1) return repack_with_backup(*spot, beside, choice.archives.front(), screen, in_place);
+  if (choice.archives.size() == 1) {
+    return repack_with_backup(*spot, beside, choice.archives.front(), screen, in_place, create);
+  }
   options chosen;
   chosen.what = command::create;
   chosen.folder = spot->path;
   chosen.created = spot->prefix + choice.fallback;
-  return run_create(chosen, screen, in_place);
+  return create(chosen, screen, in_place);
 }
 
 int run_from_own_console(const std::vector<std::string>& args) {

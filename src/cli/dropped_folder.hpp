@@ -9,10 +9,12 @@
 // several it names them and writes nothing. From a console, a folder given as an archive stays
 // an error, whose message shows the command that packs it.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/commands.hpp"
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 
@@ -32,9 +34,13 @@ archive_choice choose_archive(std::string_view folder_name, const std::vector<st
 // else runs as from a console.
 int run_from_own_console(const std::vector<std::string>& args);
 
-// Packs the folder at `folder_path` back into its archive, as above. `in_place` says whether the
-// new archive took its name.
-exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place);
+// What packs a folder: run_create, or in a test one that also fails or is stopped once done.
+using create_runner = std::function<exit_status(const options& chosen, console& screen, bool& in_place)>;
+
+// Packs the folder at `folder_path` back into its archive, as above, through `create`.
+// `in_place` says whether the new archive took its name.
+exit_status pack_dropped_folder(const std::string& folder_path, console& screen, bool& in_place,
+                                const create_runner& create = run_create);
 
 // Whether `path` is a folder.
 bool is_folder(const std::string& path);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "archive_writer.hpp"
 #include "cli/dropped_folder.hpp"
 #include "cli/front_end.hpp"
@@ -35,8 +37,8 @@ class DroppedFolderRun : public ::testing::Test {
     EXPECT_EQ(run_front_end(extract), 0);
   }
 
-  exit_status drop(const std::string& folder) {
-    console screen(true);
+  exit_status drop(const std::string& folder, bool quiet = true) {
+    console screen(quiet);
     bool in_place = false;
     return pack_dropped_folder(folder, screen, in_place);
   }
@@ -82,6 +84,39 @@ TEST_F(DroppedFolderRun, AFailedRepackLeavesTheArchiveAndMakesNoBackup) {
   write_file(dir_ / "A" / "huge.bin", std::string(13107201, 'h'));  // past the entry buffer
   EXPECT_EQ(drop("A"), exit_status::stopped);
   EXPECT_EQ(read_file(dir_ / "A.dat"), original_);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "A.dat.bak"));
+}
+
+// Once the new archive has taken the old one's name, the old one is kept as NAME.bak whatever
+// fails or stops the run after that; a run stopped before that keeps none.
+TEST_F(DroppedFolderRun, TheReplacedArchiveIsKeptWhateverEndsTheRunOnceTheNewOneIsInPlace) {
+  const exit_status endings[] = {exit_status::incomplete, exit_status::stopped};
+  for (const exit_status ending : endings) {
+    SCOPED_TRACE(static_cast<int>(ending));
+    std::filesystem::remove(dir_ / "A.dat.bak");
+    write_file(dir_ / "A.dat", original_);
+    write_file(dir_ / "A" / "readme.txt", "changed " + std::to_string(static_cast<int>(ending)));
+    const auto then_fails = [&](const options& chosen, console& screen, bool& in_place) {
+      const exit_status made = run_create(chosen, screen, in_place);
+      return in_place ? ending : made;
+    };
+    console screen(true);
+    bool in_place = false;
+    EXPECT_EQ(pack_dropped_folder("A", screen, in_place, then_fails), ending);
+    EXPECT_TRUE(in_place);
+    EXPECT_NE(read_file(dir_ / "A.dat"), original_);
+    EXPECT_EQ(read_file(dir_ / "A.dat.bak"), original_);
+  }
+  std::filesystem::remove(dir_ / "A.dat.bak");
+  const std::string packed = read_file(dir_ / "A.dat");
+  const auto stopped_early = [](const options&, console&, bool& in_place) {
+    in_place = false;
+    return exit_status::stopped;
+  };
+  console screen(true);
+  bool in_place = false;
+  EXPECT_EQ(pack_dropped_folder("A", screen, in_place, stopped_early), exit_status::stopped);
+  EXPECT_EQ(read_file(dir_ / "A.dat"), packed);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "A.dat.bak"));
 }
 
