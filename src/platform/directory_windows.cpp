@@ -27,6 +27,7 @@
 #include "platform/nt_windows.hpp"
 #include "platform/platform.hpp"
 #include "platform/text_windows.hpp"
+#include "platform/waits.hpp"
 
 namespace platform {
 namespace {
@@ -134,7 +135,7 @@ void remember_folder_volume(HANDLE folder, HANDLE opened) {
 // Only one thread at a time makes folders: Wine, on a file system that tells case apart, looks a
 // name up and then makes it in two steps, so two threads making "Data" and "DATA" at once could
 // make one each. Windows does it in one step; the wait costs nothing there.
-std::mutex making_folders;
+mutex making_folders;
 
 // Opens or makes the folder `name` in `folder`; `information` says which.
 NTSTATUS open_folder_entry(HANDLE folder, std::wstring_view name, bool create, file_handle& opened,
@@ -142,7 +143,7 @@ NTSTATUS open_folder_entry(HANDLE folder, std::wstring_view name, bool create, f
   const nt::open_request request{FOLDER_ACCESS, SHARE_HELD_FOLDER, create ? ULONG{FILE_OPEN_IF} : ULONG{FILE_OPEN},
                                  FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT};
   if (!create) return nt::open(folder, name, request, opened, &information);
-  const std::lock_guard<std::mutex> one_at_a_time(making_folders);
+  const std::lock_guard<mutex> one_at_a_time(making_folders);
   return nt::open(folder, name, request, opened, &information);
 }
 

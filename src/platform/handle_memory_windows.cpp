@@ -3,6 +3,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/waits.hpp"
+
 namespace platform {
 namespace {
 
@@ -11,23 +13,9 @@ struct remembered {
   std::optional<std::wstring> path;
 };
 
-// A critical section rather than std::mutex: MinGW's std::mutex (winpthreads) waits through an
-// event, a call to Wine's server whenever two workers meet here; Wine waits for a critical
-// section inside the process.
-class critical_section {
- public:
-  critical_section() { InitializeCriticalSection(&section_); }
-  ~critical_section() { DeleteCriticalSection(&section_); }
-  critical_section(const critical_section&) = delete;
-  critical_section& operator=(const critical_section&) = delete;
-  void lock() { EnterCriticalSection(&section_); }
-  void unlock() { LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-critical_section guard;
+// Windows' slim lock: MinGW's std::mutex (winpthreads) waits through an event, a call to Wine's
+// server whenever two workers meet here.
+mutex guard;
 std::unordered_map<HANDLE, remembered>& memory() {
   static std::unordered_map<HANDLE, remembered> by_handle;
   return by_handle;
@@ -36,12 +24,12 @@ std::unordered_map<HANDLE, remembered>& memory() {
 }  // namespace
 
 void remember_volume(HANDLE handle, DWORD serial) {
-  const std::lock_guard<critical_section> locked(guard);
+  const std::lock_guard<mutex> locked(guard);
   memory()[handle].volume = serial;
 }
 
 std::optional<DWORD> remembered_volume(HANDLE handle) {
-  const std::lock_guard<critical_section> locked(guard);
+  const std::lock_guard<mutex> locked(guard);
   const auto found = memory().find(handle);
   return found == memory().end() ? std::nullopt : found->second.volume;
 }
@@ -51,18 +39,18 @@ void inherit_volume(HANDLE folder, HANDLE file) {
 }
 
 void remember_path(HANDLE handle, const std::wstring& path) {
-  const std::lock_guard<critical_section> locked(guard);
+  const std::lock_guard<mutex> locked(guard);
   memory()[handle].path = path;
 }
 
 std::optional<std::wstring> remembered_path(HANDLE handle) {
-  const std::lock_guard<critical_section> locked(guard);
+  const std::lock_guard<mutex> locked(guard);
   const auto found = memory().find(handle);
   return found == memory().end() ? std::nullopt : found->second.path;
 }
 
 void forget_handle(HANDLE handle) {
-  const std::lock_guard<critical_section> locked(guard);
+  const std::lock_guard<mutex> locked(guard);
   memory().erase(handle);
 }
 
