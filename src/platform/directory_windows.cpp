@@ -321,10 +321,7 @@ int directory::open_file(std::string_view part, file_handle& file, file_type& ty
   const int err = facts_of_entry(handle_.get(), *name, handle.get(), attributes);
   const bool on_disk = GetFileType(handle.get()) == FILE_TYPE_DISK;
   if (err == ELOOP || (err != 0 && on_disk)) return err;
-  // What type_of would say, from the attributes already asked.
-  type = !on_disk                                    ? file_type::other
-         : has(attributes, FILE_ATTRIBUTE_DIRECTORY) ? file_type::directory
-                                                     : file_type::regular;
+  type = type_from(on_disk, attributes);  // what type_of would say, from the attributes already asked
   inherit_volume(handle_.get(), handle.get());
   if (opened != nullptr) {
     // A pipe or device has no attributes (err != 0 here): it is only told to be something else.

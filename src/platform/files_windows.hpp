@@ -20,6 +20,12 @@ std::wstring full_path(const std::wstring& path);
 // not a folder is regular.
 file_type type_of(HANDLE file);
 
+// What type_of says of a handle that is `on_disk` (GetFileType) with `attributes`.
+inline file_type type_from(bool on_disk, DWORD attributes) {
+  if (!on_disk) return file_type::other;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? file_type::directory : file_type::regular;
+}
+
 // Which file the open handle `file` is: its volume's serial number (remembered where known, see
 // handle_memory_windows.hpp) and its index on the volume. 0, or an errno value.
 int identity_of_handle(HANDLE file, file_identity& identity);

@@ -90,7 +90,7 @@ file_type type_of(HANDLE file) {
   if (GetFileType(file) != FILE_TYPE_DISK) return file_type::other;
   DWORD attributes = 0;
   if (!nt::succeeded(nt::attributes_of(file, attributes))) return file_type::other;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? file_type::directory : file_type::regular;
+  return type_from(true, attributes);
 }
 
 int file_handle::close() {
